@@ -1,0 +1,65 @@
+// The modal dialogs of the platform (message boxes, file dialogs, the input prompt, the print
+// dialog, the beep) reached through one interface, so that tests can script the answers.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+class QWidget;
+class QPrinter;
+
+namespace qmv {
+
+// Answers of a message box, with the numeric values callers compare against.
+enum DialogResult : int {
+    IdOk = 1,
+    IdCancel = 2,
+    IdYes = 6,
+    IdNo = 7,
+};
+
+enum class MessageKind { Error, Warning, Information, Confirmation };
+
+enum class MessageButtons { Ok, OkCancel, YesNo, YesNoCancel };
+
+struct FileDialogRequest {
+    QString title;
+    QString folder;      // folder the dialog starts in
+    QString fileName;    // proposed file name
+    QString defaultExt;  // without the dot, e.g. "q27"
+    QString filter;      // "Name(*.q27)|*.q27|AllFiles(*,*)|*.*" pairs of caption and pattern
+    bool multiSelect = false;
+};
+
+class PlatformDialogs {
+public:
+    virtual ~PlatformDialogs() = default;
+
+    virtual int Message(QWidget* parent, const QString& text, MessageKind kind,
+                        MessageButtons buttons) = 0;
+    // True when confirmed; chosen receives full paths in the dialog's order.
+    virtual bool OpenFiles(QWidget* parent, const FileDialogRequest& request,
+                           QStringList& chosen) = 0;
+    // True when confirmed; asks before overwriting an existing file.
+    virtual bool SaveFile(QWidget* parent, const FileDialogRequest& request, QString& chosen) = 0;
+    // One-line prompt; value holds the proposed answer and receives the typed one.
+    virtual bool InputQuery(QWidget* parent, const QString& title, const QString& prompt,
+                            QString& value) = 0;
+    virtual bool PrintDialog(QWidget* parent, QPrinter& printer) = 0;
+    virtual void Beep() = 0;
+};
+
+// The implementation in force; the real Qt dialogs unless a test installed its own.
+PlatformDialogs& Dialogs();
+
+// Installs dialogs for the rest of the run (nullptr restores the real ones). Not owned.
+void SetDialogs(PlatformDialogs* dialogs);
+
+// The real dialogs on Qt's widgets.
+std::unique_ptr<PlatformDialogs> MakeQtDialogs();
+
+// Converts "Caption(*.a)|*.a|All(*,*)|*.*" into Qt's "Caption(*.a) (*.a);;All(*,*) (*.*)".
+QString QtFilter(const QString& filter);
+
+} // namespace qmv

@@ -1,0 +1,20 @@
+// Bridges between the code page's bytes and Qt's Unicode strings, used only where text is shown
+// or typed.
+#pragma once
+
+#include <QString>
+#include <string>
+
+namespace qmv {
+
+// Bytes in the active code page to a QString, and back.
+QString ToQ(const std::string& bytes);
+std::string FromQ(const QString& text);
+
+// An interface text from the program-wide table, ready to show.
+QString Tx(const char* section, const char* key);
+
+// Two texts joined by a line break, as two-part messages are shown.
+QString Tx2(const char* section1, const char* key1, const char* section2, const char* key2);
+
+} // namespace qmv

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+
+namespace qmv {
+
+// Folder of the running executable, ending in "/".
+std::string ProgramFolder();
+
+// The language file the program reads: beside the executable, else the installed copy in
+// ../share/qmvwin/ relative to it. Returns the first candidate when neither exists.
+std::string FindLanguageFile(const std::string& programFolder);
+
+constexpr const char* LanguageFileName = "QMVLanguage.Lib";
+
+} // namespace qmv

@@ -1,0 +1,16 @@
+// Test entry point for suites that need a QApplication: headless unless told otherwise.
+#include <QApplication>
+#include <gtest/gtest.h>
+
+#include "data/codepage.h"
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QMVWIN_CODEPAGE"))
+        qputenv("QMVWIN_CODEPAGE", "1252");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("QMVwin"));
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
