@@ -12,8 +12,8 @@ namespace qmv {
 constexpr int MaxRecords = 250;
 
 struct recReadDataSeg {
-    std::string DataNo;  // record number on the instrument, "%0.5d" after a download
-    std::string Raw1;    // the logger's three raw words, "%0.4d"; "0000" for sensor models
+    std::string DataNo; // record number on the instrument, "%0.5d" after a download
+    std::string Raw1;   // the logger's three raw words, "%0.4d"; "0000" for sensor models
     std::string Raw2;
     std::string Raw3;
     std::string MinDb;   // minimum level, integer text
@@ -23,7 +23,7 @@ struct recReadDataSeg {
     std::string LpfCode;
     std::string NfCode;
     std::string NrCode;
-    std::string Note;    // at most 14 bytes in the code page
+    std::string Note; // at most 14 bytes in the code page
 
     bool operator==(const recReadDataSeg& o) const;
     bool operator!=(const recReadDataSeg& o) const { return !(*this == o); }

@@ -14,7 +14,7 @@ std::string FormatTextExport(const std::string& caption, const std::string& mode
 
 // Writes the export to path; an existing file is replaced only when every write succeeded.
 SaveResult ExportText(const std::string& path, const std::string& caption,
-                      const std::string& modelName, const DocumentData& doc,
-                      const TextTable& texts, const ChunkWriter& writer = {});
+                      const std::string& modelName, const DocumentData& doc, const TextTable& texts,
+                      const ChunkWriter& writer = {});
 
 } // namespace qmv

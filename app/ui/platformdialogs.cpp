@@ -19,26 +19,42 @@ public:
         box.setWindowTitle(QApplication::applicationName());
         box.setText(text);
         switch (kind) {
-        case MessageKind::Error: box.setIcon(QMessageBox::Critical); break;
-        case MessageKind::Warning: box.setIcon(QMessageBox::Warning); break;
-        case MessageKind::Information: box.setIcon(QMessageBox::Information); break;
-        case MessageKind::Confirmation: box.setIcon(QMessageBox::Question); break;
+        case MessageKind::Error:
+            box.setIcon(QMessageBox::Critical);
+            break;
+        case MessageKind::Warning:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case MessageKind::Information:
+            box.setIcon(QMessageBox::Information);
+            break;
+        case MessageKind::Confirmation:
+            box.setIcon(QMessageBox::Question);
+            break;
         }
         switch (buttons) {
-        case MessageButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
+        case MessageButtons::Ok:
+            box.setStandardButtons(QMessageBox::Ok);
+            break;
         case MessageButtons::OkCancel:
             box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
             break;
-        case MessageButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+        case MessageButtons::YesNo:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            break;
         case MessageButtons::YesNoCancel:
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
             break;
         }
         switch (box.exec()) {
-        case QMessageBox::Ok: return IdOk;
-        case QMessageBox::Yes: return IdYes;
-        case QMessageBox::No: return IdNo;
-        default: return IdCancel;
+        case QMessageBox::Ok:
+            return IdOk;
+        case QMessageBox::Yes:
+            return IdYes;
+        case QMessageBox::No:
+            return IdNo;
+        default:
+            return IdCancel;
         }
     }
 

@@ -25,10 +25,10 @@ enum class MessageButtons { Ok, OkCancel, YesNo, YesNoCancel };
 
 struct FileDialogRequest {
     QString title;
-    QString folder;      // folder the dialog starts in
-    QString fileName;    // proposed file name
-    QString defaultExt;  // without the dot, e.g. "q27"
-    QString filter;      // "Name(*.q27)|*.q27|AllFiles(*,*)|*.*" pairs of caption and pattern
+    QString folder;     // folder the dialog starts in
+    QString fileName;   // proposed file name
+    QString defaultExt; // without the dot, e.g. "q27"
+    QString filter;     // "Name(*.q27)|*.q27|AllFiles(*,*)|*.*" pairs of caption and pattern
     bool multiSelect = false;
 };
 

@@ -1,0 +1,30 @@
+#include "paths.h"
+
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace qmv {
+
+std::string ProgramFolder() {
+    char buffer[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (n <= 0)
+        return "./";
+    std::string path(buffer, static_cast<std::size_t>(n));
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
+}
+
+std::string FindLanguageFile(const std::string& programFolder) {
+    const std::string beside = programFolder + LanguageFileName;
+    const std::string installed = programFolder + "../share/qmvwin/" + LanguageFileName;
+    struct stat st {};
+    if (::stat(beside.c_str(), &st) == 0)
+        return beside;
+    if (::stat(installed.c_str(), &st) == 0)
+        return installed;
+    return beside;
+}
+
+} // namespace qmv

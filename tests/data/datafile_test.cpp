@@ -1,0 +1,306 @@
+#include <cerrno>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "data/codepage.h"
+#include "data/datafile.h"
+#include "data/version.h"
+#include "testutil.h"
+
+using namespace qmv;
+using qmv::test::ReadBytes;
+using qmv::test::TempDir;
+using qmv::test::TestData;
+using qmv::test::WriteBytes;
+
+namespace {
+
+recReadDataSeg LoggerRecord(const std::string& no, const std::string& level,
+                            const std::string& note) {
+    return {no, "0123", "0456", "0789", level, "0", "2010/05/31 14:05", "0", "1", "2", "3", note};
+}
+
+std::string SaveToBytes(const DocumentData& doc, const std::string& version = VersionText()) {
+    std::string out;
+    std::string why;
+    EXPECT_TRUE(FormatDataFile(doc, version, out, &why)) << why;
+    return out;
+}
+
+DocumentData Parse(const std::string& bytes, LoadStatus expected = LoadStatus::Ok) {
+    DocumentData doc;
+    EXPECT_EQ(ParseDataFile(bytes, doc).status, expected);
+    return doc;
+}
+
+} // namespace
+
+TEST(DataFileGolden, LoggerAndSensorFilesRoundTripByteForByte) {
+    for (const char* name : {"logger.q27", "sensor.q27"}) {
+        const std::string original = ReadBytes(TestData(name));
+        DocumentData doc;
+        ASSERT_EQ(LoadDataFile(TestData(name), doc).status, LoadStatus::Ok) << name;
+        EXPECT_NO_THROW(CheckForDisplay(doc));
+        EXPECT_EQ(SaveToBytes(doc), original) << name;
+    }
+    DocumentData doc;
+    ASSERT_EQ(LoadDataFile(TestData("logger.q27"), doc).status, LoadStatus::Ok);
+    EXPECT_EQ(doc.Model, 1);
+    EXPECT_FALSE(doc.BarGraph);
+    EXPECT_EQ(doc.AxisMax, 600);
+    EXPECT_EQ(doc.StdLevel, 200);
+    ASSERT_EQ(doc.Records.size(), 3u);
+    EXPECT_EQ(doc.Records[0], LoggerRecord("00001", "045", "Near window"));
+    EXPECT_EQ(doc.Records[1].Note, "");
+    EXPECT_EQ(doc.Records[2].Note, "a,b c"); // a comma in a note survives: columns, not commas
+    EXPECT_EQ(doc.Memo,
+              (std::vector<std::string>{"Site: laboratory 2", "", "Calibrated before use"}));
+    ASSERT_EQ(LoadDataFile(TestData("sensor.q27"), doc).status, LoadStatus::Ok);
+    EXPECT_EQ(doc.Model, 4);
+    EXPECT_TRUE(doc.BarGraph);
+    EXPECT_EQ(doc.AxisMin, 20);
+    EXPECT_TRUE(doc.Memo.empty());
+}
+
+TEST(DataFileGolden, OlderHeaderLoadsAndComesOutInTheCurrentForm) {
+    DocumentData doc;
+    ASSERT_EQ(LoadDataFile(TestData("oldheader.q27"), doc).status, LoadStatus::Ok);
+    EXPECT_EQ(doc.Model, 1);
+    EXPECT_FALSE(doc.BarGraph);
+    EXPECT_EQ(doc.AxisMax, 60);
+    EXPECT_EQ(doc.AxisMin, 0);
+    EXPECT_EQ(doc.StdLevel, 20);
+    ASSERT_EQ(doc.Records.size(), 1u);
+    EXPECT_EQ(doc.Records[0].Date, "2009/02/13 23:31");
+    const std::string saved = SaveToBytes(doc);
+    EXPECT_EQ(saved.substr(0, 30), "1.0.0.0,01,0,0060,0000,0020,\r\n");
+}
+
+TEST(DataFileGolden, EmptyDocumentIsTwoLines) {
+    EXPECT_EQ(SaveToBytes(DocumentData{}), "1.0.0.0,00,0,0600,0000,0200,\r\nMemo\r\n");
+    DocumentData oneEmptyLine;
+    oneEmptyLine.Memo = {""};
+    EXPECT_EQ(SaveToBytes(oneEmptyLine), "1.0.0.0,00,0,0600,0000,0200,\r\nMemo\r\n");
+}
+
+TEST(DataFileGolden, MemoLineReadingMemoIsText) {
+    DocumentData doc;
+    doc.Model = 1;
+    doc.Records = {LoggerRecord("00001", "045", "")};
+    doc.Memo = {"first", "Memo", "memo", "last"};
+    const DocumentData back = Parse(SaveToBytes(doc));
+    EXPECT_EQ(back.Memo, doc.Memo);
+    EXPECT_EQ(back.Records, doc.Records);
+}
+
+TEST(DataFileGolden, FileWithoutMemoLineLoadsWithEmptyMemo) {
+    const DocumentData doc = Parse("1.0.0.0,01,0,0600,0000,0200,\r\n"
+                                   "00001,0123,0456,0789,045,0,2010/05/31 14:05,0,1,2,3,x,\r\n");
+    EXPECT_EQ(doc.Records.size(), 1u);
+    EXPECT_TRUE(doc.Memo.empty());
+}
+
+TEST(DataFileGolden, LineWithoutClosingCommaLosesLastNoteCharacter) {
+    const DocumentData doc =
+        Parse("1.0.0.0,01,0,0600,0000,0200,\r\n"
+              "00001,0123,0456,0789,045,0,2010/05/31 14:05,0,1,2,3,abc\r\nMemo\r\n");
+    ASSERT_EQ(doc.Records.size(), 1u);
+    EXPECT_EQ(doc.Records[0].Note, "ab");
+}
+
+TEST(DataFileGolden, WriterKeepsEveryColumnInPlace) {
+    DocumentData doc;
+    doc.Model = 4;
+    // Levels moved between ranges come out with two digits; the writer zero-fills them.
+    doc.Records = {
+        {"00001", "0000", "0000", "0000", "40", "9", "2011/01/02 03:04", "9", "9", "9", "9", ""},
+        {"00002", "0000", "0000", "0000", "-15", "9", "2011/01/02 03:05", "9", "9", "9", "9", ""},
+        {"7", "0", "0", "0", "5", "9", "2011/01/02 03:06", "9", "9", "9", "9", ""}};
+    const std::string bytes = SaveToBytes(doc, "12.3.4.5678");
+    EXPECT_EQ(bytes.substr(0, 28), "12.3.4.,04,0,0600,0000,0200,"); // version cut to seven
+    EXPECT_NE(bytes.find("\r\n00001,0000,0000,0000,040,9,"), std::string::npos);
+    EXPECT_NE(bytes.find("\r\n00002,0000,0000,0000,-15,9,"), std::string::npos);
+    EXPECT_NE(bytes.find("\r\n00007,0000,0000,0000,005,9,"), std::string::npos);
+    const DocumentData back = Parse(bytes);
+    ASSERT_EQ(back.Records.size(), 3u);
+    EXPECT_EQ(back.Records[0].MinDb, "040");
+    EXPECT_EQ(back.Records[1].MinDb, "-15");
+    EXPECT_NO_THROW(CheckForDisplay(back));
+    EXPECT_EQ(SaveToBytes(DocumentData{}, "1.0").substr(0, 9), "1.0    ,0");
+}
+
+TEST(DataFileGolden, WriterRefusesFieldsThatWouldShiftColumns) {
+    DocumentData doc;
+    doc.Model = 1;
+    doc.Records = {LoggerRecord("123456", "045", "")};
+    std::string out = "untouched";
+    EXPECT_FALSE(FormatDataFile(doc, VersionText(), out));
+    EXPECT_EQ(out, "untouched");
+    doc.Records = {LoggerRecord("00001", "045", "line\r\nbreak")};
+    EXPECT_FALSE(FormatDataFile(doc, VersionText(), out));
+    doc.Records = {LoggerRecord("00001", "045", "")};
+    doc.Records[0].Date = "2010/05/31 14:05:00";
+    EXPECT_FALSE(FormatDataFile(doc, VersionText(), out));
+    doc.Records.assign(251, LoggerRecord("00001", "045", ""));
+    EXPECT_FALSE(FormatDataFile(doc, VersionText(), out));
+}
+
+TEST(DataFileCodePage, DoubleByteNotes) {
+    SetActiveCodePage(932);
+    // Seven double-byte characters fill the fourteen bytes exactly.
+    const std::string seven = "\x82\xA0\x82\xA2\x82\xA4\x82\xA6\x82\xA8\x82\xA9\x82\xAB";
+    DocumentData doc;
+    doc.Model = 1;
+    doc.Records = {LoggerRecord("00001", "045", seven)};
+    DocumentData back = Parse(SaveToBytes(doc));
+    ASSERT_EQ(back.Records.size(), 1u);
+    EXPECT_EQ(back.Records[0].Note, seven);
+
+    // One byte and seven characters: the writer drops the character that would not fit whole.
+    doc.Records[0].Note = "a" + seven;
+    const std::string bytes = SaveToBytes(doc);
+    back = Parse(bytes);
+    EXPECT_EQ(back.Records[0].Note, "a" + seven.substr(0, 12));
+    EXPECT_EQ(back.Records[0].Note.size(), 13u);
+
+    // A line written elsewhere whose fifteenth note byte is a trail byte: the reader cuts at
+    // fourteen and drops the half character.
+    back = Parse("1.0.0.0,01,0,0600,0000,0200,\r\n"
+                 "00001,0123,0456,0789,045,0,2010/05/31 14:05,0,1,2,3,a" +
+                 seven + ",\r\n");
+    EXPECT_EQ(back.Records[0].Note, "a" + seven.substr(0, 12));
+    SetActiveCodePage(1252);
+}
+
+TEST(DataFileMalformed, EveryBadFileGivesTheLoadErrorAndNothingElse) {
+    const std::string good = "00001,0123,0456,0789,045,0,2010/05/31 14:05,0,1,2,3,x,\r\n";
+    const std::string many = [&] {
+        std::string s = "1.0.0.0,01,0,0600,0000,0200,\r\n";
+        for (int i = 0; i < 251; ++i)
+            s += good;
+        return s + "Memo\r\nkept?\r\n";
+    }();
+    std::string garbage;
+    for (int i = 0; i < 4096; ++i)
+        garbage += static_cast<char>((i * 7919 + 13) % 256);
+    const std::pair<const char*, std::string> cases[] = {
+        {"empty file", ""},
+        {"empty first line", "\r\n" + good},
+        {"short header", "1.0.0.0,01\r\n"},
+        {"letters in header", "1.0.0.0,AB,0,0600,0000,0200,\r\n"},
+        {"blank axis", "1.0.0.0,01,0,    ,0000,0200,\r\n"},
+        {"251 record lines", many},
+        {"binary garbage", garbage},
+    };
+    for (const auto& [what, bytes] : cases) {
+        DocumentData doc;
+        doc.Memo = {"stale"};
+        doc.Records = {recReadDataSeg{}};
+        EXPECT_EQ(ParseDataFile(bytes, doc).status, LoadStatus::BadData) << what;
+        EXPECT_TRUE(doc.Records.empty()) << what;
+        EXPECT_TRUE(doc.Memo.empty()) << what;
+    }
+    // Exactly 250 records is the most a document holds, and loads.
+    std::string full = "1.0.0.0,01,0,0600,0000,0200,\r\n";
+    for (int i = 0; i < 250; ++i)
+        full += good;
+    EXPECT_EQ(Parse(full).Records.size(), 250u);
+}
+
+TEST(DataFileMalformed, RecordFieldThatIsNotANumberFailsWhenShown) {
+    DocumentData doc = Parse("1.0.0.0,01,0,0600,0000,0200,\r\n"
+                             "0000X,0123,0456,0789,045,0,2010/05/31 14:05,0,1,2,3,x,\r\n");
+    EXPECT_THROW(CheckForDisplay(doc), EConvertError);
+    doc = Parse("1.0.0.0,01,0,0600,0000,0200,\r\n"
+                "00001,0123,0456,0789,045,0,2010/05/31 14:05,X,1,2,3,x,\r\n");
+    EXPECT_THROW(CheckForDisplay(doc), EConvertError);
+    // Filter codes are only shown for the logger.
+    doc = Parse("1.0.0.0,02,0,0600,0000,0200,\r\n"
+                "00001,0000,0000,0000,045,9,2010/05/31 14:05,X,9,9,9,x,\r\n");
+    EXPECT_NO_THROW(CheckForDisplay(doc));
+    // The header stays set although the records did not show.
+    EXPECT_EQ(doc.Model, 2);
+}
+
+TEST(DataFileMalformed, OverlongLinesAreCutAtTheSlot) {
+    // The header header's surplus is ignored.
+    DocumentData doc =
+        Parse("1.0.0.0,01,1,0600,0000,0200," + std::string(400, 'Z') + "\r\nMemo\r\n");
+    EXPECT_TRUE(doc.BarGraph);
+    std::string line =
+        "00001,0123,0456,0789,045,0,2010/05/31 14:05,0,1,2,3," + std::string(447, 'n') + ",";
+    ASSERT_EQ(line.size(), 500u);
+    doc = Parse("1.0.0.0,01,0,0600,0000,0200,\r\n" + line + "\r\n");
+    ASSERT_EQ(doc.Records.size(), 1u);
+    EXPECT_EQ(doc.Records[0].Note, std::string(14, 'n'));
+    EXPECT_NO_THROW(CheckForDisplay(doc));
+}
+
+TEST(DataFileMalformed, MissingFileIsAnOpenFailure) {
+    DocumentData doc;
+    EXPECT_EQ(LoadDataFile("/nonexistent/folder/x.q27", doc).status, LoadStatus::OpenFailed);
+}
+
+TEST(DataFileSave, FailedWritesLeaveThePreviousFileIntact) {
+    TempDir dir;
+    const std::string path = dir / "keep.q27";
+    const std::string before = ReadBytes(TestData("logger.q27"));
+    WriteBytes(path, before);
+    ::chmod(path.c_str(), 0640);
+
+    DocumentData doc;
+    doc.Model = 2;
+    doc.Records.assign(200, {"00001", "0000", "0000", "0000", "045", "9", "2011/01/02 03:04", "9",
+                             "9", "9", "9", "n"});
+    // The disk fills up after the first chunk.
+    int calls = 0;
+    const ChunkWriter failing = [&calls](int fd, const char* data, std::size_t size) {
+        if (++calls > 1) {
+            errno = ENOSPC;
+            return false;
+        }
+        return ::write(fd, data, size) == static_cast<ssize_t>(size);
+    };
+    const SaveResult r = SaveDataFile(path, doc, VersionText(), failing);
+    EXPECT_EQ(r.status, SaveStatus::WriteFailed);
+    EXPECT_GT(calls, 1);
+    EXPECT_EQ(ReadBytes(path), before);
+
+    // Nothing is left behind in the folder.
+    const std::string listing = [&] {
+        std::string out;
+        FILE* p = popen(("ls -A '" + dir.path() + "'").c_str(), "r");
+        char buf[256];
+        while (p && fgets(buf, sizeof buf, p))
+            out += buf;
+        if (p)
+            pclose(p);
+        return out;
+    }();
+    EXPECT_EQ(listing, "keep.q27\n");
+
+    // A successful save replaces the file and keeps its permissions.
+    EXPECT_EQ(SaveDataFile(path, doc, VersionText()).status, SaveStatus::Ok);
+    DocumentData back;
+    ASSERT_EQ(LoadDataFile(path, back).status, LoadStatus::Ok);
+    EXPECT_EQ(back.Records.size(), 200u);
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+TEST(DataFileSave, MissingFolderIsAnOpenFailure) {
+    EXPECT_EQ(SaveDataFile("/nonexistent/folder/x.q27", DocumentData{}, VersionText()).status,
+              SaveStatus::OpenFailed);
+}
+
+TEST(DataFileSave, UnwritableRecordLeavesTheFileUntouched) {
+    TempDir dir;
+    const std::string path = dir / "keep.q27";
+    WriteBytes(path, "previous");
+    DocumentData doc;
+    doc.Records = {LoggerRecord("1234567", "045", "")};
+    EXPECT_EQ(SaveDataFile(path, doc, VersionText()).status, SaveStatus::WriteFailed);
+    EXPECT_EQ(ReadBytes(path), "previous");
+}

@@ -1,0 +1,88 @@
+// qmvtool's file commands, run as a user runs them.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include "testutil.h"
+
+using qmv::test::ReadBytes;
+using qmv::test::TempDir;
+using qmv::test::TestData;
+using qmv::test::WriteBytes;
+
+namespace {
+
+struct ToolRun {
+    int status;
+    std::string out;
+};
+
+ToolRun Tool(const std::string& args) {
+    const std::string cmd = std::string(QMV_BINARY_DIR) + "/bin/qmvtool " + args + " 2>&1";
+    FILE* p = popen(cmd.c_str(), "r");
+    std::string out;
+    char buf[512];
+    while (p && fgets(buf, sizeof buf, p))
+        out += buf;
+    const int raw = p ? pclose(p) : -1;
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, out};
+}
+
+} // namespace
+
+TEST(QmvTool, CheckReportsEachFile) {
+    TempDir dir;
+    WriteBytes(dir / "bad.q27", "garbage\r\n");
+    WriteBytes(dir / "badfield.q27", "1.0.0.0,01,0,0600,0000,0200,\r\n"
+                                     "0000X,0123,0456,0789,045,0,2010/05/31 14:05,0,1,2,3,x,\r\n");
+    ToolRun r = Tool("check " + TestData("logger.q27") + " " + TestData("sensor.q27"));
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("logger.q27: ok 3 records, model 1\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("sensor.q27: ok 2 records, model 4\n"), std::string::npos) << r.out;
+
+    r = Tool("check " + TestData("logger.q27") + " " + (dir / "bad.q27") + " " +
+             (dir / "badfield.q27") + " " + (dir / "missing.q27"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("bad.q27: error"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("badfield.q27: error"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("missing.q27: error"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("logger.q27: ok"), std::string::npos) << r.out;
+}
+
+TEST(QmvTool, ResaveWritesTheCurrentForm) {
+    TempDir dir;
+    ToolRun r = Tool("resave " + TestData("oldheader.q27") + " " + (dir / "new.q27"));
+    ASSERT_EQ(r.status, 0) << r.out;
+    const std::string bytes = ReadBytes(dir / "new.q27");
+    EXPECT_EQ(bytes.substr(0, 30), "1.0.0.0,01,0,0060,0000,0020,\r\n");
+    r = Tool("resave " + TestData("logger.q27") + " " + (dir / "same.q27"));
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(ReadBytes(dir / "same.q27"), ReadBytes(TestData("logger.q27")));
+    // A file that does not load is not written.
+    WriteBytes(dir / "bad.q27", "");
+    r = Tool("resave " + (dir / "bad.q27") + " " + (dir / "out.q27"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(ReadBytes(dir / "out.q27").empty());
+}
+
+TEST(QmvTool, ExportTextUsesTheLanguageFile) {
+    TempDir dir;
+    const ToolRun r = Tool("export-text " + TestData("logger.q27") + " " + (dir / "out.txt"));
+    ASSERT_EQ(r.status, 0) << r.out;
+    const std::string text = ReadBytes(dir / "out.txt");
+    EXPECT_EQ(text.substr(text.find('\t'), 12), "\tlogger.q27\r");
+    // Three heading lines, three records, three memo lines.
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 9);
+    EXPECT_NE(text.find("\r\n3\t003\t999\t2010/06/01 09:00\t-"), std::string::npos) << text;
+}
+
+TEST(QmvTool, UsageErrorsExitTwo) {
+    EXPECT_EQ(Tool("").status, 2);
+    EXPECT_EQ(Tool("nonsense").status, 2);
+    EXPECT_EQ(Tool("check").status, 2);
+    EXPECT_EQ(Tool("resave onlyone").status, 2);
+    EXPECT_EQ(Tool("export-text a b c").status, 2);
+    const ToolRun help = Tool("check --help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("usage: qmvtool check"), std::string::npos);
+    EXPECT_EQ(Tool("--help").status, 0);
+}

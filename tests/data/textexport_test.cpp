@@ -1,0 +1,82 @@
+#include <algorithm>
+#include <gtest/gtest.h>
+
+#include "data/datafile.h"
+#include "output/textexport.h"
+#include "testutil.h"
+
+using namespace qmv;
+using qmv::test::ReadBytes;
+using qmv::test::TempDir;
+using qmv::test::WriteBytes;
+
+namespace {
+
+TextTable Headings() {
+    ProfileFile f;
+    f.LoadBytes("[Graph]\nPrintFile=File\nPrintRecord=Rec\nPrintDataNo=No\nPrintOnatsu=dB\n"
+                "PrintDate=Date\nPrintBPF=BPF\nPrintNF=NF\nPrintNR=NR\nPrintNote=Note\n"
+                "[Model]\nModel=Model\n[QMVData]\nHz=Hz\n");
+    TextTable t;
+    t.Load(f);
+    return t;
+}
+
+int Count(const std::string& s, char c) {
+    return static_cast<int>(std::count(s.begin(), s.end(), c));
+}
+
+} // namespace
+
+TEST(TextExport, EmptyDocumentIsThreeLines) {
+    const std::string out = FormatTextExport("NewFile 1", "", DocumentData{}, Headings());
+    EXPECT_EQ(out, "File\tNewFile 1\r\nModel\t\r\nRec\tNo\tdB\tDate\tNote\r\n");
+}
+
+TEST(TextExport, LoggerHasFilterColumnsAndThreeDigitNumbers) {
+    DocumentData doc;
+    doc.Model = 1;
+    doc.Records = {{"00012", "0123", "0456", "0789", "045", "1", "2010/05/31 14:05", "3", "0", "1",
+                    "2", "a\tb"}};
+    doc.Memo = {"line one", "line two"};
+    const std::string out = FormatTextExport("site.q27", "QMV-27", doc, Headings());
+    EXPECT_EQ(out, "File\tsite.q27\r\n"
+                   "Model\tQMV-27\r\n"
+                   "Rec\tNo\tdB\tDate\tBPF (Hz)\tNF\tNR\tNote\r\n"
+                   "1\t012\t045\t2010/05/31 14:05\tThr. - 2200\t50 Hz\tLv.2\ta\tb\r\n"
+                   "line one\r\nline two\r\n");
+}
+
+TEST(TextExport, SensorModelsHaveFiveColumns) {
+    DocumentData doc;
+    doc.Model = 3;
+    doc.Records.assign(
+        2, {"12", "0000", "0000", "0000", "065", "9", "2011/01/02 03:04", "9", "9", "9", "9", ""});
+    const std::string out = FormatTextExport("s", "GZN-4P MID", doc, Headings());
+    std::size_t start = 0;
+    int lines = 0;
+    for (std::size_t end; (end = out.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        const std::string line = out.substr(start, end - start);
+        if (++lines >= 3) {
+            EXPECT_EQ(Count(line, '\t'), 4) << line;
+        }
+    }
+    EXPECT_EQ(lines, 5);
+    EXPECT_NE(out.find("\r\n1\t00012\t065\t"), std::string::npos);
+}
+
+TEST(TextExport, BadFieldFailsBeforeTheFileIsTouched) {
+    TempDir dir;
+    const std::string path = dir / "out.txt";
+    WriteBytes(path, "previous");
+    DocumentData doc;
+    doc.Model = 1;
+    doc.Records = {{"x", "0", "0", "0", "045", "0", "2010/05/31 14:05", "0", "0", "0", "0", ""}};
+    EXPECT_THROW(ExportText(path, "c", "m", doc, Headings()), EConvertError);
+    EXPECT_EQ(ReadBytes(path), "previous");
+    doc.Records[0].DataNo = "1";
+    EXPECT_EQ(ExportText(path, "c", "m", doc, Headings()).status, SaveStatus::Ok);
+    EXPECT_EQ(ReadBytes(path).substr(0, 7), "File\tc\r");
+    EXPECT_EQ(ExportText(dir / "missing/out.txt", "c", "m", doc, Headings()).status,
+              SaveStatus::OpenFailed);
+}
