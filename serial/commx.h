@@ -64,7 +64,8 @@ using TCommErrEvent = std::function<void(TCustomCommX* sender, int errorState)>;
 
 namespace commx_detail {
 struct Session;
-}
+struct HandOverLink;
+} // namespace commx_detail
 
 class TCustomCommX : public QObject {
     Q_OBJECT
@@ -178,9 +179,15 @@ private:
 
     // State shared with the threads of the current opening; none while closed.
     std::shared_ptr<commx_detail::Session> FSession;
-    // The main-thread object the threads hand their events to.
+    // The main-thread object the threads hand their events to, guarded for threads that outlive
+    // this component.
     QObject* FHandOver = nullptr;
+    std::shared_ptr<commx_detail::HandOverLink> FLink;
 };
+
+// Worker threads of all components that have not ended yet. Close does not wait for its threads;
+// they end on their own shortly after, which tests use this to observe.
+int CommThreadsRunning();
 
 // The published form: the same component with its defaults, as the main window holds it.
 class TCommX : public TCustomCommX {
