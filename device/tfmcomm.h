@@ -1,0 +1,34 @@
+// The state window shown while records are downloaded: a small always-on-top box whose text
+// blinks so the user sees the program is still talking to the instrument.
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QTimer;
+
+namespace qmv {
+
+class TfmComm : public QDialog {
+    Q_OBJECT
+public:
+    explicit TfmComm(QWidget* parent = nullptr);
+
+    QLabel* lbJotai = nullptr;
+    QTimer* Timer1 = nullptr;
+
+    static constexpr int BlinkMs = 800;
+
+    // Sets the texts and starts the blinking; runs on every show.
+    void FormShow();
+    // Toggles the state text.
+    void Timer1Timer();
+    // Stops the blinking; runs whenever the window closes or is hidden.
+    void FormClose();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+};
+
+} // namespace qmv
