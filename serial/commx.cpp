@@ -548,6 +548,7 @@ bool TCustomCommX::SendData(const char* data, int count) {
                 s->queue.push_back(std::move(chunk));
             }
             Wake(s->txWake);
+            qCDebug(lcSerial) << "queued" << n;
         } catch (const std::bad_alloc&) {
             // Out of memory: these bytes are skipped, as the line itself might have lost them.
         }
@@ -582,7 +583,9 @@ int TCustomCommX::ReceiveData(char* buffer, int count) {
         }
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+        // A raw non-blocking terminal answers "nothing yet" with 0 or EAGAIN alike; a line that
+        // hung up says so through poll.
+        if (n == 0 || errno == EAGAIN || errno == EWOULDBLOCK) {
             auto rest = std::chrono::duration_cast<std::chrono::milliseconds>(
                             deadline - std::chrono::steady_clock::now())
                             .count();
@@ -590,13 +593,10 @@ int TCustomCommX::ReceiveData(char* buffer, int count) {
                 break;
             pollfd p = {s->fd, POLLIN, 0};
             ::poll(&p, 1, static_cast<int>(rest));
-            if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) {
-                ReportLineErrors();
-                break;
-            }
-            continue;
+            if (!(p.revents & (POLLHUP | POLLERR | POLLNVAL)))
+                continue;
         }
-        // The line failed (or hung up); what was read so far is still handed back.
+        // The line failed or hung up; what was read so far is still handed back.
         ReportLineErrors();
         return got > 0 ? got : -1;
     }
