@@ -45,9 +45,9 @@ inline constexpr const char* TransThread = "The thread for transmission was unge
 inline constexpr const char* ReceiveThread = "The thread for reception was ungenerable";
 } // namespace commtext
 
-enum TCommParityBits { cpbNone, cpbOdd, cpbEven };
-enum TCommStopBits { csb1, csb1p5, csb2 };
-enum TCommFlowCtrls { cfcRtsCts, cfcDtrDsr, cfcXonXoff, cfcHalfHigh, cfcHalfLow, cfcNone };
+enum TCommParityBits : int { cpbNone, cpbOdd, cpbEven };
+enum TCommStopBits : int { csb1, csb1p5, csb2 };
+enum TCommFlowCtrls : int { cfcRtsCts, cfcDtrDsr, cfcXonXoff, cfcHalfHigh, cfcHalfLow, cfcNone };
 
 // Line error bits given to OnError.
 enum TCommErrorBits : int {
