@@ -202,8 +202,12 @@ int DecodePlxLevel(uint16_t raw) {
 
 uint16_t EncodePlxLevel(int level) {
     const int top = DecodePlxLevel(65535);
+    const int wanted = Clamp(level, 0, top);
     uint16_t raw = 0;
-    MiddleRaw(Clamp(level, 0, top), DecodePlxLevel, raw);
+    // Near the bottom of the scale one raw step jumps more than one level; a level between
+    // two steps is stored as the next one up.
+    if (!MiddleRaw(wanted, DecodePlxLevel, raw))
+        raw = static_cast<uint16_t>(FirstRawReaching(wanted, DecodePlxLevel));
     return raw;
 }
 

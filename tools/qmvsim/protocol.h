@@ -70,8 +70,8 @@ bool EncodeLoggerLevel(int level, int rangeCode, uint16_t& raw);
 
 // The level of a PLX01 record: 20*log10(max(raw,1)*0.003)+42, ties to even, clamped to 0..99.
 int DecodePlxLevel(uint16_t raw);
-// A raw word that decodes to level; levels above the largest one a 16-bit word reaches (88)
-// are clamped to it.
+// A raw word that decodes to level; a level no word decodes to (5, for one) is stored as the
+// next one up, and levels above the largest a 16-bit word reaches (88) are clamped to it.
 uint16_t EncodePlxLevel(int level);
 
 // Civil date and time without any time zone; seconds since 1970-01-01 00:00.

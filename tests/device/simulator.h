@@ -1,0 +1,40 @@
+// Runs the instrument simulator for a test: starts qmvsim on a pseudo-terminal, points
+// QMVWIN_SERIAL_DEVICE at it and reads back the bytes the program sent from its log.
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace qmv::test {
+
+class Simulator {
+public:
+    Simulator() = default;
+    ~Simulator() { Stop(); }
+
+    // Starts qmvsim with args (plus its log); false when it did not report its terminal.
+    bool Start(const QStringList& args = {});
+    // Stops it (SIGTERM, then SIGKILL) and unsets QMVWIN_SERIAL_DEVICE.
+    void Stop();
+
+    QString Path() const { return path_; }
+    QString LogPath() const { return dir_.filePath(QStringLiteral("sim.log")); }
+    // Every byte the simulator received, in order.
+    QByteArray Received() const;
+    // The simulator's event lines ("EV" entries), in order.
+    QStringList Events() const;
+    // True when the process has ended by itself (it closes the line and ends when unplugged).
+    bool Finished() const { return process_.state() == QProcess::NotRunning; }
+
+    static QString Executable();
+
+private:
+    QTemporaryDir dir_;
+    QProcess process_;
+    QString path_;
+};
+
+} // namespace qmv::test
