@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <string>
+#include <vector>
 #include <sys/resource.h>
 
 #include "device/devicelink.h"
@@ -93,12 +95,12 @@ TEST(DeviceIdentify, ReplyAfterOneSilentTryIsTaken) {
 }
 
 // Each fault gives DeviceUnknown after a single try.
-class FaultyTypeReply : public ::testing::TestWithParam<std::vector<const char*>> {};
+class FaultyTypeReply : public ::testing::TestWithParam<std::vector<std::string>> {};
 
 TEST_P(FaultyTypeReply, GivesUnknownAfterOneTry) {
     QStringList args;
-    for (const char* a : GetParam())
-        args << QString::fromLatin1(a);
+    for (const std::string& a : GetParam())
+        args << QString::fromStdString(a);
     Simulator sim;
     ASSERT_TRUE(sim.Start(args));
     DeviceLink link;
@@ -109,12 +111,12 @@ TEST_P(FaultyTypeReply, GivesUnknownAfterOneTry) {
 }
 
 INSTANTIATE_TEST_SUITE_P(DeviceIdentify, FaultyTypeReply,
-                         ::testing::Values(std::vector<const char*>{"--length", "TYPE:14"},
-                                           std::vector<const char*>{"--length", "TYPE:16"},
-                                           std::vector<const char*>{"--bad-checksum", "TYPE"},
-                                           std::vector<const char*>{"--lower-checksum", "TYPE"},
-                                           std::vector<const char*>{"--id", "QMV28"},
-                                           std::vector<const char*>{"--device", "plx01", "--id",
+                         ::testing::Values(std::vector<std::string>{"--length", "TYPE:14"},
+                                           std::vector<std::string>{"--length", "TYPE:16"},
+                                           std::vector<std::string>{"--bad-checksum", "TYPE"},
+                                           std::vector<std::string>{"--lower-checksum", "TYPE"},
+                                           std::vector<std::string>{"--id", "QMV28"},
+                                           std::vector<std::string>{"--device", "plx01", "--id",
                                                                     "plx01"}));
 
 TEST(DeviceIdentify, ReplyInTwoPiecesIsAssembled) {
