@@ -117,6 +117,8 @@ struct Session {
     std::atomic<bool> txTerminate{false};
     std::atomic<bool> abort{false};
     std::atomic<bool> lineLost{false};
+    std::atomic<long long> bytesRead{0};   // taken from the input queue by ReceiveData
+    std::atomic<long long> bytesPurged{0}; // dropped from it by PurgeReceive
     std::atomic<int> charTime{0};
     std::atomic<int> flowCtrl{cfcRtsCts};
     std::atomic<int> timeOutTrans{3000};
@@ -313,7 +315,10 @@ void TransmitLoop(std::shared_ptr<Session> s, int fd) {
 
 void ReceiveLoop(std::shared_ptr<Session> s, int fd) {
     posixline::LineCounters breakBase = posixline::ReadCounters(fd);
-    int queuedAfterHandOver = 0;
+    // Bytes that ever arrived (queued, read or purged) when the last arrival was reported, so
+    // that bytes coming while older ones still wait in the queue are reported too.
+    long long seen = 0;
+    bool pending = false;
     bool watchPort = true;
     while (!s->rxTerminate) {
         pollfd p[2] = {{s->rxWake, POLLIN, 0}, {fd, POLLIN, 0}};
@@ -321,7 +326,8 @@ void ReceiveLoop(std::shared_ptr<Session> s, int fd) {
         int timeout = -1;
         if (!watchPort) {
             count = 1;
-        } else if (queuedAfterHandOver > 0) {
+        } else if (pending) {
+            // The descriptor stays readable while bytes wait, so look at the queue instead.
             count = 1;
             timeout = QueuedPollMs;
         }
@@ -339,13 +345,12 @@ void ReceiveLoop(std::shared_ptr<Session> s, int fd) {
         }
 
         const int queued = posixline::InputQueue(fd);
-        bool arrived;
-        if (count == 2)
-            arrived = (p[1].revents & POLLIN) && queued > 0;
-        else
-            arrived = watchPort && queued > queuedAfterHandOver;
-        if (queued == 0)
-            queuedAfterHandOver = 0;
+        const long long total = queued + s->bytesRead.load() + s->bytesPurged.load();
+        bool arrived = false;
+        if (watchPort && queued > 0)
+            arrived = count == 2 ? (p[1].revents & POLLIN) != 0 : total > seen;
+        if (arrived || total < seen)
+            seen = total;
 
         int bits = s->TakeErrorBits(fd);
         if (bits != 0)
@@ -356,10 +361,9 @@ void ReceiveLoop(std::shared_ptr<Session> s, int fd) {
             Session::HandOver(s, EventKind::Break, EventBreak | (arrived ? 0x01 : 0), true);
         breakBase = now;
 
-        if (arrived && !s->rxTerminate) {
+        if (arrived && !s->rxTerminate)
             Session::HandOver(s, EventKind::RxChar, 0, true);
-            queuedAfterHandOver = posixline::InputQueue(fd);
-        }
+        pending = watchPort && posixline::InputQueue(fd) > 0;
     }
     ::close(fd);
     s.reset();
@@ -578,6 +582,7 @@ int TCustomCommX::ReceiveData(char* buffer, int count) {
         ssize_t n = ::read(s->fd, buffer + got, static_cast<size_t>(count - got));
         if (n > 0) {
             LogBytes("received", buffer + got, n);
+            s->bytesRead += n;
             got += static_cast<int>(n);
             continue;
         }
@@ -640,8 +645,11 @@ void TCustomCommX::PurgeTrans() {
 }
 
 void TCustomCommX::PurgeReceive() {
-    if (FSession)
-        posixline::FlushInput(FSession->fd);
+    auto s = FSession;
+    if (!s)
+        return;
+    s->bytesPurged += posixline::InputQueue(s->fd);
+    posixline::FlushInput(s->fd);
 }
 
 void TCustomCommX::SetRTS(bool on) {
