@@ -1,0 +1,797 @@
+#include "mainform.h"
+
+#include <QAbstractEventDispatcher>
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QScreen>
+#include <QSettings>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolButton>
+#include <algorithm>
+#include <stdexcept>
+
+#include "app/ui/errorreport.h"
+#include "app/ui/platformdialogs.h"
+#include "app/ui/uitext.h"
+#include "data/paths.h"
+#include "data/profile.h"
+#include "document/closedlg.h"
+#include "document/mdichild.h"
+#include "output/textexport.h"
+
+namespace qmv {
+
+const char* const OpenFilter = "QMVwinFie(*.q27)|*.q27|AllFiles(*,*)|*.*";
+const char* const SaveFilter = "QMVwinFile(*.q27)|*.q27|AllFiles(*,*)|*.*";
+const char* const TextFilter = "TextFiles(*.txt)|*.txt";
+
+// A tool button that runs a command but keeps a caption of its own, since the language file may
+// give the toolbar shorter words than the menus.
+class CommandButton : public QToolButton {
+public:
+    CommandButton(QAction* action, QWidget* parent) : QToolButton(parent), action_(action) {
+        setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+        // 54 by 35 pixels, taller where the font needs it for the caption under the image.
+        setFixedWidth(54);
+        setMinimumHeight(35);
+        setIconSize(QSize(16, 16));
+        setIcon(action->icon());
+        setAutoRaise(true);
+        connect(this, &QToolButton::clicked, action, &QAction::trigger);
+        connect(action, &QAction::changed, this, [this] { Sync(); });
+        Sync();
+    }
+
+private:
+    void Sync() {
+        setEnabled(action_->isEnabled());
+        setToolTip(action_->text().remove(QLatin1Char('&')));
+    }
+    QAction* action_;
+};
+
+struct TMainForm::CommandDef {
+    const char* name;
+    const char* textKey; // key of section "Main", nullptr: no text from the language file
+    int shortcut;        // key code with modifier bits (Ctrl+S is 16467), 0: none
+    bool checkable;
+    QStyle::StandardPixmap icon; // SP_CustomBase: none
+    void (TMainForm::*execute)();
+};
+
+namespace {
+
+// The commands that act on a document; they are greyed while no document window exists.
+const char* const DocumentCommandNames[] = {
+    "AcSave",     "AcSaveAs",   "AcFileClose",   "AcAllClose",  "AcPrint",      "AcAllPrint",
+    "AcDataEdit", "AcDataCut",  "AcDataCopy",    "AcDataPaste", "AcDeleteItem", "AcNoSort",
+    "AcdBSort",   "AcDateSort", "AcNoteSort",    "AcGraphSUM",  "AcTextSave",   "AcPoint",
+    "AcMarker",   "AcStdLine",  "AcGraphChange", "AcGraph",     "AcGraphCopy",  "AcTile",
+    "AcCascade",  "AcArrange"};
+
+constexpr QStyle::StandardPixmap NoIcon = QStyle::SP_CustomBase;
+
+std::string LocalPath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+} // namespace
+
+QKeySequence ShortCutKey(int code) {
+    // Low byte: a virtual key code (letters and digits as their characters, F1 to F24 from 112);
+    // modifier bits Shift 0x2000, Ctrl 0x4000, Alt 0x8000.
+    const int vk = code & 0xFF;
+    int key = 0;
+    if ((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9'))
+        key = vk;
+    else if (vk >= 112 && vk <= 135)
+        key = Qt::Key_F1 + (vk - 112);
+    else
+        return QKeySequence();
+    Qt::KeyboardModifiers mods;
+    if (code & 0x2000)
+        mods |= Qt::ShiftModifier;
+    if (code & 0x4000)
+        mods |= Qt::ControlModifier;
+    if (code & 0x8000)
+        mods |= Qt::AltModifier;
+    return QKeySequence(QKeyCombination(mods, static_cast<Qt::Key>(key)));
+}
+
+const std::vector<TMainForm::CommandDef>& TMainForm::CommandTable() {
+    // One row per command of this build. A command of a later part of the program joins by
+    // adding its row here and its name to the menu lists below.
+    static const std::vector<CommandDef> table = {
+        {"AcNewFile", "MenuF0", 0, false, QStyle::SP_FileIcon, &TMainForm::AcNewFileExecute},
+        {"AcFileOpen", "MenuF1", 16463, false, QStyle::SP_DialogOpenButton,
+         &TMainForm::AcFileOpenExecute},
+        {"AcSave", "MenuF2", 16467, false, QStyle::SP_DialogSaveButton, &TMainForm::AcSaveExecute},
+        {"AcSaveAs", "MenuF3", 0, false, NoIcon, &TMainForm::AcSaveAsExecute},
+        {"AcAllSave", nullptr, 0, false, NoIcon, &TMainForm::AcAllSaveExecute},
+        {"AcFileClose", "MenuF4", 0, false, NoIcon, &TMainForm::AcFileCloseExecute},
+        {"AcAllClose", "MenuF5", 0, false, NoIcon, &TMainForm::AcAllCloseExecute},
+        {"AcExit", "MenuF10", 0, false, NoIcon, &TMainForm::AcExitExecute},
+        {"AcNoSort", "MenuE6", 0, false, NoIcon, &TMainForm::AcNoSortExecute},
+        {"AcdBSort", "MenuE7", 0, false, NoIcon, &TMainForm::AcdBSortExecute},
+        {"AcDateSort", "MenuE8", 0, false, NoIcon, &TMainForm::AcDateSortExecute},
+        {"AcNoteSort", "MenuE9", 0, false, NoIcon, &TMainForm::AcNoteSortExecute},
+        {"AcTextSave", "MenuE11", 0, false, NoIcon, &TMainForm::AcTextSaveExecute},
+        {"AcPoint", "MenuG0", 0, true, NoIcon, &TMainForm::AcPointExecute},
+        {"AcMarker", "MenuG1", 0, true, NoIcon, &TMainForm::AcMarkerExecute},
+        {"AcStdLine", "MenuG2", 0, true, NoIcon, &TMainForm::AcStdLineExecute},
+        {"AcGraphChange", "MenuG3", 0, false, NoIcon, &TMainForm::AcGraphChangeExecute},
+        {"AcGraphCopy", "MenuG5", 0, false, NoIcon, &TMainForm::AcGraphCopyExecute},
+        {"AcTile", "MenuW0", 0, false, NoIcon, &TMainForm::AcTileExecute},
+        {"AcCascade", "MenuW1", 0, false, NoIcon, &TMainForm::AcCascadeExecute},
+        {"AcArrange", "MenuW2", 0, false, NoIcon, &TMainForm::AcArrangeExecute},
+    };
+    return table;
+}
+
+QString AllSaveFileName(const QString& caption, const std::string& firstDate, const QString& stamp,
+                        int number) {
+    // Year without century, month, day, hour, minute of "yyyy/mm/dd hh:nn".
+    static const int positions[] = {2, 3, 5, 6, 8, 9, 11, 12, 14, 15};
+    QString d;
+    for (int p : positions) {
+        const bool digit =
+            p < static_cast<int>(firstDate.size()) && firstDate[p] >= '0' && firstDate[p] <= '9';
+        d += digit ? QChar(firstDate[p]) : QChar('_');
+    }
+    QString name = caption;
+    for (QChar& c : name)
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c == QChar(0))
+            c = QLatin1Char('_');
+    return name + QLatin1Char('_') + d + QLatin1Char('_') + stamp + QLatin1Char('_') +
+           QString::number(number);
+}
+
+TMainForm::TMainForm(MainFormOptions options, QWidget* parent)
+    : QMainWindow(parent), options_(std::move(options)) {
+    if (options_.programFolder.isEmpty())
+        options_.programFolder = QString::fromStdString(ProgramFolder());
+    screen_ = options_.screenSize;
+    if (screen_.isEmpty() && QGuiApplication::primaryScreen())
+        screen_ = QGuiApplication::primaryScreen()->geometry().size();
+
+    mdiArea_ = new QMdiArea(this);
+    mdiArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    mdiArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    mdiArea_->setContextMenuPolicy(Qt::CustomContextMenu);
+    // Closing the active document brings back the one used before it, as in the frame's order.
+    mdiArea_->setActivationOrder(QMdiArea::ActivationHistoryOrder);
+    setCentralWidget(mdiArea_);
+    connect(mdiArea_, &QMdiArea::subWindowActivated, this,
+            [this](QMdiSubWindow* sub) { SubWindowActivated(sub); });
+    windowItems_ = new QActionGroup(this);
+    windowItems_->setExclusive(true);
+
+    setAcceptDrops(true); // files dropped from the desktop open as documents
+
+    CreateCommands();
+    BuildMenus();
+    BuildToolBar();
+    connect(mdiArea_, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { popupMain_->exec(mdiArea_->mapToGlobal(pos)); });
+
+    closeDlg_ = std::make_unique<TCloseDlg>(this);
+
+    ReadSettingsStore();
+
+    // The idle update of AcSave: whenever the event loop is about to wait.
+    if (auto* dispatcher = QAbstractEventDispatcher::instance())
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
+                [this] { UpdateCommandStates(); });
+}
+
+TMainForm::~TMainForm() {
+    // Documents go first, while this window can still take their last calls.
+    shuttingDown_ = true;
+    // Closed windows wait for a deferred delete and are no longer listed by the area.
+    const QList<QMdiSubWindow*> subs = mdiArea_->findChildren<QMdiSubWindow*>();
+    for (QMdiSubWindow* sub : subs)
+        delete sub;
+    docs_.clear();
+}
+
+void TMainForm::CreateCommands() {
+    for (const CommandDef& def : CommandTable()) {
+        auto* action = new QAction(this);
+        action->setObjectName(QLatin1String(def.name));
+        action->setCheckable(def.checkable);
+        if (def.shortcut)
+            action->setShortcut(ShortCutKey(def.shortcut));
+        if (def.icon != NoIcon)
+            action->setIcon(style()->standardIcon(def.icon));
+        const auto execute = def.execute;
+        connect(action, &QAction::triggered, this,
+                [this, execute] { RunReported(this, [&] { (this->*execute)(); }); });
+        addAction(action); // shortcuts work even while the menu bar is hidden
+        commands_[def.name] = action;
+    }
+}
+
+QAction* TMainForm::Command(const char* name) const {
+    const auto it = commands_.find(name);
+    return it == commands_.end() ? nullptr : it->second;
+}
+
+void TMainForm::BuildMenus() {
+    // "-" is a separator, ">MenuE5" opens the sort submenu, "<" closes it. Names of commands this
+    // build lacks are skipped; QMenu collapses the separators that are left dangling.
+    const std::vector<std::pair<const char*, std::vector<const char*>>> layout = {
+        {"MenuF",
+         {"AcNewFile", "AcFileOpen", "-", "AcSave", "AcSaveAs", "AcFileClose", "AcAllClose", "-",
+          "AcSystemSet", "-", "AcSetting", "AcPrint", "AcAllPrint", "-", "AcExit"}},
+        {"MenuM", {"AcLoad", "AcDelete", "AcDate", "-", "AcPLXSet"}},
+        {"MenuE",
+         {"AcDataEdit", "AcDataCut", "AcDataCopy", "AcDataPaste", "AcDeleteItem", "-", ">MenuE5",
+          "AcNoSort", "AcdBSort", "AcDateSort", "AcNoteSort", "<", "-", "AcGraphSUM",
+          "AcTextSave"}},
+        {"MenuG",
+         {"AcPoint", "AcMarker", "AcStdLine", "-", "AcGraphChange", "AcGraph", "-", "AcGraphCopy"}},
+        {"MenuW", {"AcTile", "AcCascade", "AcArrange", "-"}},
+        {"MenuH", {"AcHelpContents", "AcHelpSearch", "-", "AcAbout", "SecretMode"}},
+    };
+    for (const auto& [key, items] : layout) {
+        QMenu* menu = menuBar()->addMenu(QString());
+        menus_[key] = menu;
+        QMenu* target = menu;
+        for (const char* item : items) {
+            const std::string name(item);
+            if (name == "-") {
+                target->addSeparator();
+            } else if (name[0] == '>') {
+                target = menu->addMenu(QString());
+                menus_[name.substr(1)] = target;
+            } else if (name == "<") {
+                target = menu;
+            } else if (QAction* a = Command(item)) {
+                target->addAction(a);
+            }
+        }
+        // A menu whose commands all belong to later parts of the program stays out of sight.
+        bool any = false;
+        for (QAction* a : menu->actions())
+            any = any || !a->isSeparator();
+        menu->menuAction()->setVisible(any);
+    }
+    menuWindow_ = menus_["MenuW"];
+    // The window list follows the last separator, one entry per document.
+    menuWindow_->setSeparatorsCollapsible(false);
+
+    popupMain_ = new QMenu(this);
+    for (const char* item : {"AcNewFile", "AcFileOpen", "AcSave", "AcFileClose", "AcAllClose", "-",
+                             "AcLoad", "-", "AcHelpContents"}) {
+        if (std::string(item) == "-")
+            popupMain_->addSeparator();
+        else if (QAction* a = Command(item))
+            popupMain_->addAction(a);
+    }
+}
+
+void TMainForm::BuildToolBar() {
+    toolBar_ = addToolBar(QString());
+    toolBar_->setObjectName(QStringLiteral("ToolBar1"));
+    toolBar_->setMovable(false);
+    toolBar_->setFloatable(false);
+    toolBar_->toggleViewAction()->setVisible(false);
+    const std::pair<const char*, const char*> items[] = {
+        {"AcNewFile", "ToolButton0"},     {"AcFileOpen", "ToolButton1"},
+        {"AcSave", "ToolButton2"},        {"-", nullptr},
+        {"AcLoad", "ToolButton3"},        {"-", nullptr},
+        {"AcPrint", "ToolButton4"},       {"-", nullptr},
+        {"AcHelpContents", "ToolButton5"}};
+    bool pendingSeparator = false;
+    for (const auto& [name, key] : items) {
+        if (std::string(name) == "-") {
+            pendingSeparator = !toolButtons_.empty();
+            continue;
+        }
+        QAction* action = Command(name);
+        if (!action)
+            continue;
+        if (pendingSeparator)
+            toolBar_->addSeparator();
+        pendingSeparator = false;
+        auto* button = new CommandButton(action, toolBar_);
+        toolBar_->addWidget(button);
+        toolButtons_.emplace_back(button, key);
+    }
+}
+
+void TMainForm::LoadTexts() {
+    InterfaceTexts().Clear();
+    if (!options_.languageFile.isEmpty())
+        InterfaceTexts().Load(LocalPath(options_.languageFile));
+
+    setWindowTitle(Tx("Main", "Caption"));
+    for (const auto& [key, menu] : menus_)
+        menu->setTitle(Tx("Main", key.c_str()));
+    for (const CommandDef& def : CommandTable())
+        if (def.textKey)
+            commands_[def.name]->setText(Tx("Main", def.textKey));
+    // After the command captions, so that a tool button may read differently from its menu entry.
+    for (const auto& [button, key] : toolButtons_)
+        button->setText(Tx("Main", key));
+}
+
+void TMainForm::ReadSettingsStore() {
+    auto store = OpenSettingsStore();
+    settings_ = ReadSettings(*store, screen_, DefaultDataFolder(options_.programFolder));
+    SensorModelIndex = settings_.DListIndex;
+    resize(settings_.Width, settings_.Height);
+    move(settings_.Left, settings_.Top);
+    Command("AcPoint")->setChecked(settings_.Point);
+    Command("AcMarker")->setChecked(settings_.Marker);
+    Command("AcStdLine")->setChecked(settings_.StdLine);
+    if (settings_.DataFolder == DefaultDataFolder(options_.programFolder))
+        QDir().mkpath(settings_.DataFolder);
+}
+
+void TMainForm::WriteSettingsStore() {
+    settings_.DListIndex = SensorModelIndex;
+    settings_.WindowSt = isMinimized() ? 1 : isMaximized() ? 2 : 0;
+    const bool normal = settings_.WindowSt == 0;
+    if (normal) {
+        settings_.Width = width();
+        settings_.Height = height();
+        settings_.Top = y();
+        settings_.Left = x();
+    }
+    settings_.Point = Command("AcPoint")->isChecked();
+    settings_.Marker = Command("AcMarker")->isChecked();
+    settings_.StdLine = Command("AcStdLine")->isChecked();
+    auto store = OpenSettingsStore();
+    WriteSettings(*store, settings_, normal);
+}
+
+std::unique_ptr<QSettings> TMainForm::OpenSettingsStore() const {
+    if (options_.openSettings)
+        return options_.openSettings();
+    return std::make_unique<QSettings>(QStringLiteral("Brasketon"), QStringLiteral("QMV27Win"));
+}
+
+void TMainForm::ShowAtStart() {
+    switch (settings_.WindowSt) {
+    case 1:
+        showMinimized();
+        break;
+    case 2:
+        showMaximized();
+        break;
+    default:
+        show();
+        break;
+    }
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!shown_) {
+        shown_ = true;
+        RunReported(this, [this] { FormShow(); });
+    }
+}
+
+void TMainForm::FormShow() {
+    shown_ = true;
+    DocCounter = 0;
+    NewFileCounter = 1;
+    HiddenEditMode = false;
+    LoadTexts();
+    DisableDocumentCommands();
+    ApplyCommandLine();
+}
+
+void TMainForm::ApplyCommandLine() {
+    const QStringList& args = options_.arguments;
+    ViewOnlyStart = false;
+    if (args.size() > 1 && args[1] == QLatin1String("M")) {
+        // Top, left, height, width, each when given.
+        for (int k = 2; k <= 5 && k < args.size(); ++k) {
+            if (args[k].isEmpty())
+                continue;
+            const int v = StrToInt(FromQ(args[k]));
+            switch (k) {
+            case 2:
+                move(x(), v);
+                break;
+            case 3:
+                move(v, y());
+                break;
+            case 4:
+                resize(width(), v);
+                break;
+            case 5:
+                resize(v, height());
+                break;
+            }
+        }
+        ViewOnlyStart = true;
+    }
+    if (!args.isEmpty() && !args[0].isEmpty()) {
+        TMDIChild* doc = OpenDocumentFile(args[0]);
+        if (ViewOnlyStart) {
+            toolBar_->hide();
+            menuBar()->hide();
+            doc->MakeViewOnly();
+        }
+    }
+}
+
+TMDIChild* TMainForm::CreateDocument() {
+    auto* doc = new TMDIChild(*this);
+    QMdiSubWindow* sub = mdiArea_->addSubWindow(doc);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->resize(820, 470);
+    menuWindow_->addAction(doc->WindowItem());
+    windowItems_->addAction(doc->WindowItem());
+    docs_.insert(docs_.begin(), doc);
+    // The tag comes first, so that a document is told apart even when its file fails to open.
+    doc->Tag = DocCounter++;
+    sub->show();
+    mdiArea_->setActiveSubWindow(sub);
+    if (docs_.size() == 1)
+        EnableDocumentCommands();
+    return doc;
+}
+
+TMDIChild* TMainForm::OpenDocumentFile(const QString& path) {
+    TMDIChild* doc = CreateDocument();
+    doc->LoadFromFile(path);
+    return doc;
+}
+
+void TMainForm::OpenDroppedFiles(const QStringList& paths) {
+    RunReported(this, [&] {
+        for (const QString& path : paths)
+            OpenDocumentFile(path);
+    });
+}
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void TMainForm::dropEvent(QDropEvent* event) {
+    QStringList paths;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    event->acceptProposedAction();
+    OpenDroppedFiles(paths);
+}
+
+QMdiSubWindow* TMainForm::SubWindowOf(TMDIChild* doc) const {
+    return doc ? qobject_cast<QMdiSubWindow*>(doc->parentWidget()) : nullptr;
+}
+
+TMDIChild* TMainForm::ActiveDocument() const {
+    QMdiSubWindow* sub = mdiArea_->currentSubWindow();
+    if (!sub)
+        return nullptr;
+    auto* doc = qobject_cast<TMDIChild*>(sub->widget());
+    return std::find(docs_.begin(), docs_.end(), doc) != docs_.end() ? doc : nullptr;
+}
+
+void TMainForm::SubWindowActivated(QMdiSubWindow* sub) {
+    auto* doc = sub ? qobject_cast<TMDIChild*>(sub->widget()) : nullptr;
+    const auto it = std::find(docs_.begin(), docs_.end(), doc);
+    if (!doc || it == docs_.end())
+        return;
+    std::rotate(docs_.begin(), it, it + 1);
+    doc->WindowItem()->setChecked(true);
+}
+
+void TMainForm::ActivateDocument(TMDIChild* doc) {
+    if (QMdiSubWindow* sub = SubWindowOf(doc)) {
+        if (sub->isMinimized())
+            sub->showNormal();
+        mdiArea_->setActiveSubWindow(sub);
+    }
+}
+
+bool TMainForm::CloseDocument(TMDIChild* doc) {
+    QMdiSubWindow* sub = SubWindowOf(doc);
+    return sub && sub->close();
+}
+
+void TMainForm::DocumentClosing(TMDIChild* doc) {
+    if (docs_.size() == 1 && docs_.front() == doc)
+        DisableDocumentCommands();
+    docs_.erase(std::remove(docs_.begin(), docs_.end(), doc), docs_.end());
+}
+
+void TMainForm::DocumentDestroyed(TMDIChild* doc) {
+    if (shuttingDown_)
+        return;
+    const auto it = std::find(docs_.begin(), docs_.end(), doc);
+    if (it != docs_.end()) {
+        docs_.erase(it);
+        if (docs_.empty())
+            DisableDocumentCommands();
+    }
+}
+
+TCloseDlg& TMainForm::CloseDialog() {
+    return *closeDlg_;
+}
+
+ChartSwitches TMainForm::Switches() const {
+    return {Command("AcPoint")->isChecked(), Command("AcMarker")->isChecked(),
+            Command("AcStdLine")->isChecked()};
+}
+
+QString TMainForm::DataFolder() const {
+    return settings_.DataFolder;
+}
+
+bool TMainForm::AskDataFilePath(QWidget* parent, const QString& folder, const QString& fileName,
+                                QString& path) {
+    FileDialogRequest request;
+    request.folder = folder;
+    request.fileName = fileName;
+    request.defaultExt = QStringLiteral("q27");
+    request.filter = QLatin1String(SaveFilter);
+    return Dialogs().SaveFile(parent, request, path);
+}
+
+void TMainForm::EnableDocumentCommands() {
+    for (const char* name : DocumentCommandNames)
+        if (QAction* a = Command(name))
+            a->setEnabled(true);
+}
+
+void TMainForm::DisableDocumentCommands() {
+    for (const char* name : DocumentCommandNames)
+        if (QAction* a = Command(name))
+            a->setEnabled(false);
+}
+
+void TMainForm::UpdateCommandStates() {
+    if (TMDIChild* doc = ActiveDocument())
+        Command("AcSave")->setEnabled(doc->Modified());
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    const std::vector<TMDIChild*> docs = docs_;
+    for (TMDIChild* doc : docs) {
+        bool mayClose = false;
+        RunReported(this, [&] { mayClose = doc->CloseQuery(); });
+        if (!mayClose) {
+            event->ignore();
+            return;
+        }
+    }
+    RunReported(this, [this] { WriteSettingsStore(); });
+    event->accept();
+}
+
+// File commands.
+
+void TMainForm::AcNewFileExecute() {
+    TMDIChild* doc = CreateDocument();
+    doc->SetRecords({}, ModelNone);
+    doc->SetCaption(doc->FileName() + QLatin1Char(' ') + QString::number(NewFileCounter));
+    doc->LayoutPanes(ModelNone);
+    ++NewFileCounter;
+}
+
+void TMainForm::AcFileOpenExecute() {
+    FileDialogRequest request;
+    request.folder = DataFolder();
+    request.defaultExt = QStringLiteral("q27");
+    request.filter = QLatin1String(OpenFilter);
+    request.multiSelect = true;
+    QStringList files;
+    if (!Dialogs().OpenFiles(this, request, files))
+        return;
+    for (const QString& file : files)
+        OpenDocumentFile(file);
+}
+
+bool TMainForm::RefuseEmpty(TMDIChild* doc) {
+    if (doc->RecordCount() > 0 || !doc->MemoEmpty())
+        return false;
+    Dialogs().Message(this, Tx("Msg", "MsgNoRecord"), MessageKind::Confirmation,
+                      MessageButtons::Ok);
+    return true;
+}
+
+void TMainForm::AcSaveExecute() {
+    TMDIChild* doc = ActiveDocument();
+    if (!doc || RefuseEmpty(doc))
+        return;
+    if (!doc->IsNewDocument())
+        doc->SaveToFile(doc->FileName());
+    else
+        AcSaveAsExecute();
+}
+
+void TMainForm::AcSaveAsExecute() {
+    TMDIChild* doc = ActiveDocument();
+    if (!doc || RefuseEmpty(doc))
+        return;
+    QString folder, name, path;
+    if (!doc->IsNewDocument()) {
+        const QFileInfo file(doc->FileName());
+        folder = file.absolutePath();
+        name = file.fileName();
+    } else {
+        folder = DataFolder();
+        name = doc->Caption();
+    }
+    if (AskDataFilePath(this, folder, name, path))
+        doc->SaveToFile(path);
+}
+
+void TMainForm::AcAllSaveExecute() {
+    if (!ActiveDocument())
+        return;
+    QString folder = DataFolder();
+    while (folder.size() > 1 && (folder.endsWith(QLatin1Char('/')) || folder.endsWith('\\')))
+        folder.chop(1);
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyMMddhhmm"));
+    const std::vector<TMDIChild*> docs = docs_;
+    for (std::size_t i = 0; i < docs.size(); ++i) {
+        TMDIChild* doc = docs[i];
+        if (!doc->Modified() || doc->RecordCount() == 0)
+            continue;
+        const QString name = AllSaveFileName(doc->Caption(), doc->Records().front().Date, stamp,
+                                             static_cast<int>(i) + 1);
+        const QString path = folder + QLatin1Char('/') + name + QStringLiteral(".q27");
+        // The name is a single file name, so the file stays in the data folder.
+        if (QFileInfo(path).absolutePath() !=
+            QFileInfo(folder + QStringLiteral("/x")).absolutePath())
+            throw std::runtime_error("Invalid file name: " + path.toStdString());
+        doc->SaveToFile(path);
+    }
+}
+
+void TMainForm::AcFileCloseExecute() {
+    if (TMDIChild* doc = ActiveDocument())
+        CloseDocument(doc);
+}
+
+void TMainForm::AcAllCloseExecute() {
+    const std::size_t count = docs_.size();
+    for (std::size_t i = 0; i < count && !docs_.empty(); ++i) {
+        TMDIChild* first = docs_.front();
+        CloseDocument(first);
+        if (!docs_.empty() && docs_.front() == first)
+            break; // its close was refused
+    }
+}
+
+void TMainForm::AcExitExecute() {
+    close();
+}
+
+// Edit commands.
+
+void TMainForm::SortActive(int key) {
+    if (TMDIChild* doc = ActiveDocument())
+        doc->SortRecords(key);
+}
+
+void TMainForm::AcNoSortExecute() {
+    SortActive(1);
+}
+
+void TMainForm::AcdBSortExecute() {
+    SortActive(2);
+}
+
+void TMainForm::AcDateSortExecute() {
+    SortActive(3);
+}
+
+void TMainForm::AcNoteSortExecute() {
+    SortActive(4);
+}
+
+void TMainForm::AcTextSaveExecute() {
+    TMDIChild* doc = ActiveDocument();
+    if (!doc)
+        return;
+    FileDialogRequest request;
+    request.defaultExt = QStringLiteral("txt");
+    request.filter = QLatin1String(TextFilter);
+    if (!doc->IsNewDocument()) {
+        request.folder = QFileInfo(doc->FileName()).absolutePath();
+        request.fileName = QFileInfo(doc->Caption()).completeBaseName();
+    } else {
+        request.folder = DataFolder();
+        request.fileName = doc->Caption();
+    }
+    QString path;
+    if (!Dialogs().SaveFile(this, request, path))
+        return;
+    const SaveResult result = ExportText(LocalPath(path), FromQ(doc->Caption()),
+                                         FromQ(doc->ModelName()), doc->Data(), InterfaceTexts());
+    if (result.status == SaveStatus::OpenFailed)
+        throw std::runtime_error("Cannot create file \"" + path.toStdString() + "\". " +
+                                 result.detail);
+    if (result.status == SaveStatus::WriteFailed) {
+        Dialogs().Beep();
+        Dialogs().Message(this, Tx("Msg", "MsgSaveErr"), MessageKind::Error, MessageButtons::Ok);
+    }
+}
+
+// Graph commands.
+
+void TMainForm::RedrawAllCharts() {
+    for (auto it = docs_.rbegin(); it != docs_.rend(); ++it)
+        (*it)->DrawChart();
+}
+
+void TMainForm::AcPointExecute() {
+    RedrawAllCharts();
+}
+
+void TMainForm::AcMarkerExecute() {
+    RedrawAllCharts();
+}
+
+void TMainForm::AcStdLineExecute() {
+    RedrawAllCharts();
+}
+
+void TMainForm::AcGraphChangeExecute() {
+    TMDIChild* doc = ActiveDocument();
+    if (!doc)
+        return;
+    doc->SetBarGraph(!doc->BarGraph());
+    doc->DrawChart();
+}
+
+void TMainForm::AcGraphCopyExecute() {
+    if (TMDIChild* doc = ActiveDocument())
+        doc->CopyGraph();
+}
+
+// Window commands.
+
+void TMainForm::AcTileExecute() {
+    mdiArea_->tileSubWindows();
+}
+
+void TMainForm::AcCascadeExecute() {
+    mdiArea_->cascadeSubWindows();
+}
+
+void TMainForm::AcArrangeExecute() {
+    // Minimised documents line up along the bottom of the frame, left to right.
+    const QRect area = mdiArea_->viewport()->rect();
+    int x = 0;
+    int y = area.bottom();
+    for (QMdiSubWindow* sub : mdiArea_->subWindowList(QMdiArea::CreationOrder)) {
+        if (!sub->isMinimized())
+            continue;
+        const QSize size = sub->size();
+        if (x > 0 && x + size.width() > area.width()) {
+            x = 0;
+            y -= size.height();
+        }
+        sub->move(x, y - size.height() + 1);
+        x += size.width();
+    }
+}
+
+} // namespace qmv

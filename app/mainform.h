@@ -1,0 +1,179 @@
+// The main window: a frame of document windows, the program's commands, its settings.
+#pragma once
+
+#include <QKeySequence>
+#include <QMainWindow>
+#include <QSize>
+#include <QStringList>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "document/documenthost.h"
+#include "settings.h"
+
+class QActionGroup;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QSettings;
+class QToolBar;
+
+namespace qmv {
+
+class TMDIChild;
+class TCloseDlg;
+class CommandButton;
+
+// Filters of the main window's file dialogs.
+extern const char* const OpenFilter;
+extern const char* const SaveFilter;
+extern const char* const TextFilter;
+
+struct MainFormOptions {
+    QStringList arguments; // command line without the program name
+    QString languageFile;  // read when the window is first shown; empty: no texts
+    QString programFolder; // ends in "/"; empty: the executable's folder
+    QSize screenSize;      // empty: the primary screen
+    // Opens the settings store; empty: QSettings("Brasketon", "QMV27Win").
+    std::function<std::unique_ptr<QSettings>()> openSettings;
+};
+
+// The name Save All gives a document: caption, "_", the first record's date as yymmddhhnn,
+// "_", stamp (the time of saving, yymmddhhnn), "_", number. Characters of the date part that are
+// not digits become "_", and so do path delimiters in the caption: the name stays one file name.
+QString AllSaveFileName(const QString& caption, const std::string& firstDate, const QString& stamp,
+                        int number);
+
+// A shortcut written as a key code with modifier bits (Ctrl+O 16463, F5 116, Ctrl+Shift+F10
+// 24697) as a key sequence; an empty one for codes it does not know.
+QKeySequence ShortCutKey(int code);
+
+class TMainForm : public QMainWindow, public DocumentHost {
+    Q_OBJECT
+public:
+    explicit TMainForm(MainFormOptions options = {}, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // Shows the window in the state the settings store recorded.
+    void ShowAtStart();
+    // The show-time steps: counters, texts, command enabling, command line. Runs once, on the
+    // first show; exceptions reach the general error report.
+    void FormShow();
+
+    // Documents.
+    TMDIChild* ActiveDocument() const;
+    // Document windows in the frame's order: the most recently active first.
+    const std::vector<TMDIChild*>& Documents() const { return docs_; }
+    // A new, shown, empty document window with the next Tag, not yet captioned by a creator.
+    TMDIChild* CreateDocument();
+    // Asks the document to close, as its close box does. True when it closed.
+    bool CloseDocument(TMDIChild* doc);
+    // Files dropped on the window, in order; a file that cannot be opened reaches the error
+    // report and stops the rest.
+    void OpenDroppedFiles(const QStringList& paths);
+
+    int DocCounter = 0;
+    int NewFileCounter = 1;
+    bool HiddenEditMode = false;
+    bool ViewOnlyStart = false;
+    int SensorModelIndex = 0;
+
+    ProgramSettings& Settings() { return settings_; }
+    QMdiArea* MdiArea() const { return mdiArea_; }
+    QToolBar* ToolBar() const { return toolBar_; }
+    QMenu* WindowMenu() const { return menuWindow_; }
+    QMenu* MainPopup() const { return popupMain_; }
+    TCloseDlg& CloseDialog() override;
+
+    // Commands.
+    QAction* Command(const char* name) const override;
+    void EnableDocumentCommands();
+    void DisableDocumentCommands();
+    // The idle update: AcSave follows the active document's Modified.
+    void UpdateCommandStates();
+
+    void AcNewFileExecute();
+    void AcFileOpenExecute();
+    void AcSaveExecute();
+    void AcSaveAsExecute();
+    void AcAllSaveExecute();
+    void AcFileCloseExecute();
+    void AcAllCloseExecute();
+    void AcExitExecute();
+    void AcNoSortExecute();
+    void AcdBSortExecute();
+    void AcDateSortExecute();
+    void AcNoteSortExecute();
+    void AcTextSaveExecute();
+    void AcPointExecute();
+    void AcMarkerExecute();
+    void AcStdLineExecute();
+    void AcGraphChangeExecute();
+    void AcGraphCopyExecute();
+    void AcTileExecute();
+    void AcCascadeExecute();
+    void AcArrangeExecute();
+
+    // DocumentHost.
+    ChartSwitches Switches() const override;
+    QString DataFolder() const override;
+    int DocumentCount() const override { return static_cast<int>(docs_.size()); }
+    void DocumentClosing(TMDIChild* doc) override;
+    void DocumentDestroyed(TMDIChild* doc) override;
+    void ActivateDocument(TMDIChild* doc) override;
+    bool AskDataFilePath(QWidget* parent, const QString& folder, const QString& fileName,
+                         QString& path) override;
+    void SaveAllDocuments() override { AcAllSaveExecute(); }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    struct CommandDef;
+    static const std::vector<CommandDef>& CommandTable();
+
+    void CreateCommands();
+    void BuildMenus();
+    void BuildToolBar();
+    void LoadTexts();
+    void ApplyCommandLine();
+    void ReadSettingsStore();
+    void WriteSettingsStore();
+    std::unique_ptr<QSettings> OpenSettingsStore() const;
+    QMdiSubWindow* SubWindowOf(TMDIChild* doc) const;
+    void SubWindowActivated(QMdiSubWindow* sub);
+    void RedrawAllCharts();
+    void SortActive(int key);
+    TMDIChild* OpenDocumentFile(const QString& path);
+    bool RefuseEmpty(TMDIChild* doc);
+
+    MainFormOptions options_;
+    QSize screen_;
+    ProgramSettings settings_;
+    bool shown_ = false;
+    bool shuttingDown_ = false;
+
+    QMdiArea* mdiArea_;
+    std::map<std::string, QAction*> commands_;
+    std::map<std::string, QMenu*> menus_; // "MenuF", "MenuE5" (the sort submenu), ...
+    QMenu* menuWindow_ = nullptr;
+    QActionGroup* windowItems_;
+    QToolBar* toolBar_ = nullptr;
+    std::vector<std::pair<CommandButton*, const char*>> toolButtons_; // button, text key
+    QMenu* popupMain_ = nullptr;
+    std::unique_ptr<TCloseDlg> closeDlg_;
+    std::vector<TMDIChild*> docs_;
+
+    // The device link joins here: the serial component, its receive buffer and the port and
+    // device type of the running command live in one object the main window owns, so that the
+    // device commands run and are tested without any window. The record clipboard
+    // (ClipRecords, ClipCount, ClipModel) joins beside it.
+};
+
+} // namespace qmv

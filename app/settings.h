@@ -1,0 +1,57 @@
+// The program-wide options kept in the user's settings store between runs.
+#pragma once
+
+#include <QSize>
+#include <QString>
+#include <array>
+
+class QSettings;
+
+namespace qmv {
+
+// The print options, in the order of their keys in section "Print".
+enum PrintOption : int {
+    PrintGraph,
+    PrintList,
+    PrintRecord,
+    PrintDataNo,
+    PrintOnatsu,
+    PrintDate,
+    PrintBPF,
+    PrintNF,
+    PrintNR,
+    PrintNote,
+    PrintMemo,
+    PrintOptionCount
+};
+extern const std::array<const char*, PrintOptionCount> PrintOptionKeys;
+
+struct ProgramSettings {
+    QString DataFolder;
+    int DListIndex = 0; // SensorModelIndex of the download dialog
+    int Width = 0;
+    int Height = 0;
+    int Top = 0;
+    int Left = 0;
+    int WindowSt = 0; // 0 normal, 1 minimised, 2 maximised
+    bool Point = false;
+    bool Marker = false;
+    bool StdLine = false;
+    std::array<bool, PrintOptionCount> Print{true, true, true, true, true, true,
+                                             true, true, true, true, true};
+};
+
+// Reads every value, a missing or unreadable one giving its default, and moves a window edge
+// that would lie off the screen back to 0.
+ProgramSettings ReadSettings(QSettings& store, const QSize& screen,
+                             const QString& defaultDataFolder);
+
+// Writes every value; the placement (Width, Height, Top, Left) only when writePlacement is set,
+// so that a maximised or minimised window leaves the last normal placement stored.
+void WriteSettings(QSettings& store, const ProgramSettings& values, bool writePlacement);
+
+// ProgramFolder + "QMVData" where that folder exists or can be made, else QMVData in the home
+// folder. Does not create anything.
+QString DefaultDataFolder(const QString& programFolder);
+
+} // namespace qmv

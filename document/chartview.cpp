@@ -1,0 +1,215 @@
+#include "chartview.h"
+
+#include <QBarSet>
+#include <QChart>
+#include <QGraphicsLayout>
+#include <QLineSeries>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScatterSeries>
+#include <QStackedBarSeries>
+#include <QValueAxis>
+#include <cmath>
+
+namespace qmv {
+
+namespace {
+
+QColor Rgb(std::uint32_t rgb) {
+    return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
+
+void StyleAxis(QValueAxis* axis) {
+    axis->setGridLinePen(QPen(Qt::black, 1, Qt::DotLine));
+    axis->setMinorTickCount(4);
+    axis->setMinorGridLineVisible(false);
+    axis->setLabelFormat(QStringLiteral("%d"));
+    axis->setLinePen(QPen(Qt::black, 1));
+}
+
+// One label per record while they fit; with many records a coarser step keeps them readable.
+double TickStep(double range, double pixels) {
+    static const double steps[] = {1, 2, 5, 10, 20, 25, 50, 100};
+    for (double s : steps)
+        if (range / s * 28.0 <= pixels)
+            return s;
+    return 100;
+}
+
+// A step of 1, 2 or 5 times a power of ten that gives about eight intervals over range.
+double NiceStep(double range) {
+    if (range <= 0)
+        return 1;
+    const double raw = range / 8;
+    const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    for (double m : {1.0, 2.0, 5.0, 10.0})
+        if (raw <= m * power)
+            return std::max(1.0, m * power);
+    return std::max(1.0, 10 * power);
+}
+
+} // namespace
+
+TChartView::TChartView(QWidget* parent) : QChartView(parent) {
+    chart_ = new QChart();
+    chart_->legend()->hide();
+    chart_->setBackgroundRoundness(0);
+    chart_->layout()->setContentsMargins(0, 0, 0, 0);
+    chart_->setAnimationOptions(QChart::NoAnimation);
+    setChart(chart_);
+    setRenderHint(QPainter::Antialiasing);
+    setRubberBand(QChartView::NoRubberBand);
+    setMouseTracking(true);
+
+    axisX_ = new QValueAxis(chart_);
+    axisY_ = new QValueAxis(chart_);
+    StyleAxis(axisX_);
+    StyleAxis(axisY_);
+    axisX_->setTickType(QValueAxis::TicksDynamic);
+    axisX_->setTickAnchor(0);
+    axisX_->setTickInterval(1);
+    axisY_->setTickType(QValueAxis::TicksDynamic);
+    axisY_->setTickAnchor(0);
+    chart_->addAxis(axisX_, Qt::AlignBottom);
+    chart_->addAxis(axisY_, Qt::AlignLeft);
+
+    series1_ = new QLineSeries();
+    series1_->setPen(QPen(Rgb(ChartBlue), 3));
+    series2_ = new QLineSeries();
+    series2_->setPen(QPen(Rgb(ChartGreen), 3));
+    series3_ = new QScatterSeries();
+    series3_->setMarkerShape(QScatterSeries::MarkerShapeTriangle);
+    series3_->setColor(Rgb(ChartRed));
+    series3_->setBorderColor(Rgb(ChartRed));
+    series3_->setMarkerSize(9);
+    series4_ = new QScatterSeries();
+    series4_->setMarkerShape(QScatterSeries::MarkerShapeCircle);
+    series4_->setColor(Rgb(ChartBlue));
+    series4_->setBorderColor(Rgb(ChartBlue));
+    series4_->setMarkerSize(8);
+    barMarks_ = new QScatterSeries();
+    barMarks_->setMarkerSize(0.01);
+    barMarks_->setColor(Qt::transparent);
+    barMarks_->setBorderColor(Qt::transparent);
+
+    bars_ = new QStackedBarSeries();
+    bars_->setBarWidth(1.0);
+    series5_ = new QBarSet(QString());
+    series5_->setColor(Rgb(ChartRed));
+    series5_->setBorderColor(Rgb(ChartRed));
+    series6_ = new QBarSet(QString());
+    series6_->setColor(Rgb(ChartBlue));
+    series6_->setBorderColor(Rgb(ChartBlue));
+    QPen outline5(Rgb(ChartRed), 2), outline6(Rgb(ChartBlue), 2);
+    series5_->setPen(outline5);
+    series6_->setPen(outline6);
+    bars_->append(series5_);
+    bars_->append(series6_);
+
+    // Bars first, so that the standard line and the symbols stay visible over them.
+    chart_->addSeries(bars_);
+    chart_->addSeries(series1_);
+    chart_->addSeries(series2_);
+    chart_->addSeries(series3_);
+    chart_->addSeries(series4_);
+    chart_->addSeries(barMarks_);
+    for (QAbstractSeries* s : chart_->series()) {
+        s->attachAxis(axisX_);
+        s->attachAxis(axisY_);
+    }
+    for (QXYSeries* s : {static_cast<QXYSeries*>(series1_), static_cast<QXYSeries*>(barMarks_)}) {
+        s->setPointLabelsFormat(QStringLiteral("@yPoint"));
+        s->setPointLabelsClipping(false);
+        s->setPointLabelsColor(Qt::black);
+    }
+}
+
+void TChartView::Render(const ChartData& data, const QString& xTitle, const QString& yTitle) {
+    shown_ = data;
+    axisX_->setRange(data.xMin, data.xMax);
+    axisX_->setTickInterval(TickStep(data.xMax - data.xMin, std::max(100, width() - 80)));
+    axisY_->setRange(data.yMin, data.yMax);
+    axisY_->setTickInterval(NiceStep(data.yMax - data.yMin));
+    axisX_->setTitleText(xTitle);
+    axisY_->setTitleText(yTitle);
+
+    auto fill = [](QXYSeries* s, const ChartSeriesData& d) {
+        QList<QPointF> pts;
+        for (const ChartPoint& p : d.points)
+            if (p.y)
+                pts.append(QPointF(p.x, *p.y));
+        s->replace(pts);
+    };
+    fill(series1_, data.series[Series1Levels]);
+    fill(series2_, data.series[Series2Standard]);
+    fill(series3_, data.series[Series3PointsAbove]);
+    fill(series4_, data.series[Series4Points]);
+
+    // A bar set has one value per category, and category k sits at x = k: category 0 is the
+    // empty unit left of the first record.
+    QList<qreal> v5{0}, v6{0};
+    QList<QPointF> marks;
+    const auto& s5 = data.series[Series5BarsAbove].points;
+    const auto& s6 = data.series[Series6Bars].points;
+    for (std::size_t i = 0; i < s5.size() && i < s6.size(); ++i) {
+        v5.append(s5[i].y.value_or(0));
+        v6.append(s6[i].y.value_or(0));
+        if (s5[i].y)
+            marks.append(QPointF(s5[i].x, *s5[i].y));
+        else if (s6[i].y)
+            marks.append(QPointF(s6[i].x, *s6[i].y));
+    }
+    if (s5.empty()) {
+        v5.clear();
+        v6.clear();
+    }
+    series5_->remove(0, series5_->count());
+    series6_->remove(0, series6_->count());
+    series5_->append(v5);
+    series6_->append(v6);
+
+    const bool barMarks =
+        data.series[Series5BarsAbove].marksVisible || data.series[Series6Bars].marksVisible;
+    barMarks_->replace(barMarks ? marks : QList<QPointF>());
+    barMarks_->setPointLabelsVisible(barMarks);
+    series1_->setPointLabelsVisible(data.series[Series1Levels].marksVisible);
+}
+
+QImage TChartView::Snapshot() {
+    QImage image(size(), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    render(&painter);
+    return image;
+}
+
+int TChartView::RecordAt(const QPoint& viewPos) const {
+    const QPointF inChart = chart_->mapFromScene(mapToScene(viewPos));
+    const QRectF plot = chart_->plotArea();
+    const int n = static_cast<int>(std::lround(shown_.xMax)) - 1;
+    return ReadoutIndex(plot.left(), plot.top(), plot.width(), plot.height(), n, inChart.x(),
+                        inChart.y());
+}
+
+void TChartView::mouseMoveEvent(QMouseEvent* event) {
+    emit readout(RecordAt(event->position().toPoint()));
+    event->accept();
+}
+
+void TChartView::mouseDoubleClickEvent(QMouseEvent* event) {
+    event->accept();
+    if (event->button() == Qt::LeftButton)
+        emit doubleClicked();
+}
+
+// A single click does nothing: no zoom, no panning.
+void TChartView::mousePressEvent(QMouseEvent* event) {
+    event->accept();
+}
+
+void TChartView::mouseReleaseEvent(QMouseEvent* event) {
+    event->accept();
+}
+
+} // namespace qmv

@@ -1,0 +1,585 @@
+#include "mdichild.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <stdexcept>
+
+#include "app/ui/errorreport.h"
+#include "app/ui/platformdialogs.h"
+#include "app/ui/uitext.h"
+#include "chartview.h"
+#include "closedlg.h"
+#include "data/profile.h"
+#include "data/version.h"
+#include "panelbar.h"
+
+namespace qmv {
+
+namespace {
+
+std::string LocalPath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+QTreeWidget* MakeList(QWidget* parent, const QList<int>& widths) {
+    auto* list = new QTreeWidget(parent);
+    list->setColumnCount(static_cast<int>(widths.size()));
+    for (int i = 0; i < widths.size(); ++i)
+        list->setColumnWidth(i, widths[i]);
+    list->setRootIsDecorated(false);
+    list->setItemsExpandable(false);
+    list->setUniformRowHeights(true);
+    list->setAllColumnsShowFocus(true);
+    list->setSortingEnabled(false); // the program sorts; never Qt's click-sorting
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->header()->setSortIndicatorShown(false);
+    list->header()->setStretchLastSection(false);
+    return list;
+}
+
+// The texts of one record-list row: number, record number, level, date, note.
+QStringList RowTexts(int model, int row, const recReadDataSeg& r) {
+    return {QString::number(row + 1), ToQ(FormatDataNo(model, r.DataNo)), ToQ(r.MinDb), ToQ(r.Date),
+            ToQ(r.Note)};
+}
+
+} // namespace
+
+TMDIChild::TMDIChild(DocumentHost& host, QWidget* parent) : QWidget(parent), host_(host) {
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    mainSplitter_ = new QSplitter(Qt::Horizontal, this);
+    mainSplitter_->setHandleWidth(4);
+    outer->addWidget(mainSplitter_);
+
+    // Left: record list, details list, memo, model status bar.
+    auto* left = new QWidget(mainSplitter_);
+    left->setMinimumWidth(1);
+    auto* leftLayout = new QVBoxLayout(left);
+    leftLayout->setContentsMargins(0, 0, 0, 0);
+    leftLayout->setSpacing(0);
+    leftSplitter_ = new QSplitter(Qt::Vertical, left);
+    leftSplitter_->setHandleWidth(2);
+    leftSplitter_->setChildrenCollapsible(false);
+    leftLayout->addWidget(leftSplitter_, 1);
+
+    Info = MakeList(leftSplitter_, {30, 45, 45, 110, 48});
+    Info->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    Info->setSelectionBehavior(QAbstractItemView::SelectRows);
+    Info->header()->setSectionsClickable(true);
+    Info->setContextMenuPolicy(Qt::CustomContextMenu);
+    Info->setMinimumHeight(20);
+
+    ListView1 = MakeList(leftSplitter_, {120, 130});
+    ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListView1->header()->setSectionsClickable(false);
+    ListView1->setFocusPolicy(Qt::NoFocus);
+    ListView1->setMinimumHeight(20);
+
+    memoPanel_ = new QWidget(leftSplitter_);
+    auto* memoLayout = new QVBoxLayout(memoPanel_);
+    memoLayout->setContentsMargins(0, 0, 0, 0);
+    memoLayout->setSpacing(1);
+    StaticText1 = new QLabel(memoPanel_);
+    Memo1 = new QPlainTextEdit(memoPanel_);
+    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    memoLayout->addWidget(StaticText1);
+    memoLayout->addWidget(Memo1, 1);
+    leftSplitter_->setStretchFactor(0, 0);
+    leftSplitter_->setStretchFactor(1, 0);
+    leftSplitter_->setStretchFactor(2, 1);
+
+    stbModel = new PanelBar({80, 200}, left);
+    leftLayout->addWidget(stbModel);
+
+    // Right: chart over the value read-out.
+    auto* right = new QWidget(mainSplitter_);
+    auto* rightLayout = new QVBoxLayout(right);
+    rightLayout->setContentsMargins(0, 0, 0, 0);
+    rightLayout->setSpacing(0);
+    Chart1 = new TChartView(right);
+    Chart1->setContextMenuPolicy(Qt::CustomContextMenu);
+    Chart1->setMinimumSize(60, 60); // the chart's own minimum would squeeze the list panel
+    right->setMinimumWidth(60);
+    stbAtai = new PanelBar({80, 80, 150, 86}, right);
+    rightLayout->addWidget(Chart1, 1);
+    rightLayout->addWidget(stbAtai);
+
+    mainSplitter_->setStretchFactor(0, 0);
+    mainSplitter_->setStretchFactor(1, 1);
+    mainSplitter_->setSizes({300, 600});
+    connect(mainSplitter_, &QSplitter::splitterMoved, this,
+            [this](int pos) { listWidth_ = std::max(pos, 1); });
+    resize(900, 500);
+
+    // What the window's show handler sets.
+    fileName_ = Tx("Graph", "NewFile");
+    windowItem_ = new QAction(this);
+    windowItem_->setCheckable(true);
+    SetCaption(fileName_);
+    connect(windowItem_, &QAction::triggered, this, [this] { host_.ActivateDocument(this); });
+    ApplyTexts();
+    LayoutPanes(ModelNone);
+    BuildPopupMenus();
+
+    connect(Info->header(), &QHeaderView::sectionClicked, this,
+            [this](int column) { RunReported(this, [&] { InfoColumnClick(column); }); });
+    connect(Info, &QTreeWidget::itemDoubleClicked, this, [this] { ListDoubleClick(); });
+    connect(ListView1, &QTreeWidget::itemDoubleClicked, this, [this] { ListDoubleClick(); });
+    Info->viewport()->installEventFilter(this);
+    Info->installEventFilter(this);
+    connect(Memo1->document(), &QTextDocument::contentsChanged, this, [this] { Memo1Change(); });
+    connect(Chart1, &TChartView::readout, this, [this](int index) { Chart1Readout(index); });
+    connect(Chart1, &TChartView::doubleClicked, this, &TMDIChild::graphSettingsRequested);
+    connect(Info, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        host_.ActivateDocument(this);
+        popupMenu1_->exec(Info->viewport()->mapToGlobal(pos));
+    });
+    connect(Chart1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        host_.ActivateDocument(this);
+        popupMenu2_->exec(Chart1->mapToGlobal(pos));
+    });
+
+    DrawChart();
+}
+
+TMDIChild::~TMDIChild() {
+    host_.DocumentDestroyed(this);
+}
+
+void TMDIChild::ApplyTexts() {
+    Info->setHeaderLabels({Tx("Graph", "InfoCo0"), Tx("Graph", "InfoCo1"), Tx("Graph", "InfoCo2"),
+                           Tx("Graph", "InfoCo3"), Tx("Graph", "InfoCo4")});
+    ListView1->setHeaderLabels({Tx("Graph", "ViewCo0"), Tx("Graph", "ViewCo1")});
+    StaticText1->setText(Tx("Graph", "MemoTitle"));
+    stbModel->SetText(0, Tx("Model", "Model"));
+}
+
+QMenu* TMDIChild::BuildPopup(const std::vector<const char*>& names) {
+    auto* menu = new QMenu(this);
+    for (const char* name : names) {
+        if (std::string(name) == "-") {
+            menu->addSeparator(); // consecutive and trailing separators collapse
+        } else if (QAction* a = host_.Command(name)) {
+            menu->addAction(a);
+        }
+    }
+    return menu;
+}
+
+void TMDIChild::BuildPopupMenus() {
+    // Commands that this build lacks are left out; the rest point at the main window's actions.
+    popupMenu1_ = BuildPopup({"AcDataCut", "AcDataCopy", "AcDataPaste", "AcDeleteItem", "-",
+                              "AcDataEdit", "-", "AcGraphSUM"});
+    popupMenu2_ = BuildPopup(
+        {"AcPoint", "AcMarker", "AcStdLine", "-", "AcGraph", "AcGraphChange", "-", "AcGraphCopy"});
+}
+
+bool TMDIChild::IsNewDocument() const {
+    return fileName_ == Tx("Graph", "NewFile");
+}
+
+void TMDIChild::SetChartRange(int axisMax, int axisMin, int stdLevel) {
+    data_.AxisMax = axisMax;
+    data_.AxisMin = axisMin;
+    data_.StdLevel = stdLevel;
+}
+
+void TMDIChild::SetCaption(const QString& caption) {
+    setWindowTitle(caption);
+    QString item = caption;
+    windowItem_->setText(item.replace(QLatin1Char('&'), QStringLiteral("&&")));
+}
+
+DocumentData TMDIChild::Data() const {
+    DocumentData d = data_;
+    d.Memo = MemoLines();
+    return d;
+}
+
+void TMDIChild::SetRecords(std::vector<recReadDataSeg> records, int model) {
+    if (records.size() > static_cast<std::size_t>(MaxRecords))
+        records.resize(MaxRecords);
+    data_.Records = std::move(records);
+    data_.Model = model;
+}
+
+std::vector<std::string> TMDIChild::MemoLines() const {
+    // Lines the user did not touch keep their exact bytes, including any the code page cannot
+    // show.
+    std::vector<std::string> lines;
+    const QString text = Memo1->toPlainText();
+    if (text.isEmpty())
+        return lines;
+    if (!Memo1->document()->isModified())
+        return data_.Memo;
+    for (const QString& line : text.split(QLatin1Char('\n')))
+        lines.push_back(FromQ(line));
+    return lines;
+}
+
+void TMDIChild::SetMemoLines(const std::vector<std::string>& lines) {
+    settingMemo_ = true;
+    QStringList text;
+    for (const std::string& l : lines)
+        text << ToQ(l);
+    Memo1->setPlainText(text.join(QLatin1Char('\n')));
+    Memo1->document()->setModified(false);
+    data_.Memo = lines;
+    settingMemo_ = false;
+}
+
+bool TMDIChild::MemoEmpty() const {
+    return Memo1->toPlainText().isEmpty();
+}
+
+void TMDIChild::Memo1Change() {
+    if (!settingMemo_ && Memo1->document()->isModified())
+        modified_ = true;
+}
+
+void TMDIChild::LayoutPanes(int model) {
+    const bool logger = model == ModelQMV27;
+    ListView1->setVisible(logger);
+    const int total = placed_ ? leftSplitter_->height() : 500;
+    if (logger)
+        leftSplitter_->setSizes({150, 140, std::max(total - 294, 1)});
+    else
+        leftSplitter_->setSizes({267, 0, std::max(total - 269, 1)});
+
+    if (model == ModelNone)
+        modelName_.clear();
+    else if (model >= ModelQMV27 && model <= ModelTR22B7)
+        modelName_ = ToQ(InterfaceTexts().Text("Model", ModelTextKey(model)));
+    stbModel->SetText(1, modelName_);
+}
+
+void TMDIChild::FillRecordList() {
+    QList<QTreeWidgetItem*> rows;
+    rows.reserve(RecordCount());
+    for (int i = 0; i < RecordCount(); ++i)
+        rows.append(new QTreeWidgetItem(RowTexts(data_.Model, i, data_.Records[i])));
+    Info->setUpdatesEnabled(false);
+    Info->clear();
+    Info->addTopLevelItems(rows);
+    Info->setUpdatesEnabled(true);
+}
+
+int TMDIChild::SelectedIndex() const {
+    const std::vector<int> rows = SelectedIndexes();
+    return rows.empty() ? -1 : rows.front();
+}
+
+std::vector<int> TMDIChild::SelectedIndexes() const {
+    std::vector<int> rows;
+    for (int i = 0; i < Info->topLevelItemCount(); ++i)
+        if (Info->topLevelItem(i)->isSelected())
+            rows.push_back(i);
+    return rows;
+}
+
+void TMDIChild::SelectRow(int row) {
+    Info->clearSelection();
+    if (QTreeWidgetItem* item = Info->topLevelItem(row)) {
+        Info->setCurrentItem(item);
+        item->setSelected(true);
+    }
+}
+
+void TMDIChild::ShowDetails() {
+    if (data_.Model != ModelQMV27)
+        return;
+    ListView1->clear();
+    if (RecordCount() == 0)
+        return;
+    int s = SelectedIndex();
+    if (s < 0) {
+        s = 0;
+        SelectRow(0);
+    }
+    const recReadDataSeg& r = data_.Records[s];
+    const std::string& hz = InterfaceTexts().Text("QMVData", "Hz");
+    const std::pair<const char*, std::string> rows[] = {
+        {"DataNo", FormatDataNo(data_.Model, r.DataNo)},
+        {"Date", r.Date},
+        {"Onatsu", r.MinDb},
+        {"BPF", BandPassText(r, hz)},
+        {"NF", NfText(r.NfCode)},
+        {"NR", NrText(r.NrCode)},
+        {"Note", r.Note},
+    };
+    for (const auto& [key, value] : rows)
+        ListView1->addTopLevelItem(new QTreeWidgetItem({Tx("QMVData", key), ToQ(value)}));
+    Info->scrollToItem(Info->topLevelItem(s));
+}
+
+void TMDIChild::DrawChart() {
+    DocumentData d;
+    d.Model = data_.Model;
+    d.BarGraph = data_.BarGraph;
+    d.AxisMax = data_.AxisMax;
+    d.AxisMin = data_.AxisMin;
+    d.StdLevel = data_.StdLevel;
+    d.Records = data_.Records;
+    Chart1->Render(BuildChartData(d, host_.Switches()), Tx("Graph", "GraphX"),
+                   Tx("Graph", "GraphY"));
+}
+
+void TMDIChild::RefreshAfterChange(int row) {
+    FillRecordList();
+    SelectRow(row);
+    ShowDetails();
+    DrawChart();
+    modified_ = true;
+}
+
+void TMDIChild::SortRecords(int key) {
+    const int remembered = SelectedIndex();
+    if (std::abs(sortMode_) == key + 1)
+        sortMode_ = -sortMode_;
+    else
+        sortMode_ = key + 1;
+
+    // The comparison works on the texts the list shows, with the locale's collation, so the
+    // order is textual: "95" sorts after "120".
+    const int column = std::abs(sortMode_) - 1;
+    std::vector<QString> keys;
+    keys.reserve(RecordCount());
+    for (int i = 0; i < RecordCount(); ++i)
+        keys.push_back(RowTexts(data_.Model, i, data_.Records[i]).at(column));
+    std::vector<int> order(RecordCount());
+    for (int i = 0; i < RecordCount(); ++i)
+        order[i] = i;
+    const bool descending = sortMode_ < 0;
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        const int c = QString::localeAwareCompare(keys[a], keys[b]);
+        return descending ? c > 0 : c < 0;
+    });
+    // The document's own scratch copy: the record clipboard stays as the user left it.
+    const std::vector<recReadDataSeg> aside = data_.Records;
+    for (std::size_t r = 0; r < order.size(); ++r)
+        data_.Records[r] = aside[order[r]];
+    RefreshAfterChange(remembered);
+}
+
+void TMDIChild::InfoColumnClick(int column) {
+    if (column >= 1 && column <= 4)
+        SortRecords(column);
+}
+
+void TMDIChild::ListDoubleClick() {
+    const int s = SelectedIndex();
+    if (s >= 0 && RecordCount() > 0)
+        emit editRecordRequested(s);
+}
+
+void TMDIChild::Chart1Readout(int index) {
+    try {
+        if (index < 0 || index >= RecordCount()) {
+            stbAtai->Clear();
+            return;
+        }
+        const recReadDataSeg& r = data_.Records[index];
+        const QString blank = QStringLiteral(" ");
+        const QString panel0 =
+            Tx("Graph", "Atai0") + blank + ToQ(FormatDataNo(data_.Model, r.DataNo));
+        stbAtai->SetText(0, panel0);
+        stbAtai->SetText(1, Tx("Graph", "Atai1") + blank + ToQ(r.MinDb));
+        stbAtai->SetText(2, Tx("Graph", "Atai2") + blank + ToQ(r.Date));
+        stbAtai->SetText(3, ToQ(r.Note));
+    } catch (...) {
+        // The read-out is a convenience; a bad field leaves the panels as they were.
+    }
+}
+
+bool TMDIChild::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Info->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        RunReported(this, [this] { ShowDetails(); });
+    } else if (watched == Info && event->type() == QEvent::KeyRelease) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Up || key == Qt::Key_Down)
+            RunReported(this, [this] { ShowDetails(); });
+    } else if (watched == Info && event->type() == QEvent::KeyPress &&
+               static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+        emit deleteRequested();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+bool TMDIChild::SaveToFile(const QString& path) {
+    const DocumentData d = Data();
+    const SaveResult result = SaveDataFile(LocalPath(path), d, VersionText());
+    if (result.status == SaveStatus::OpenFailed)
+        throw std::runtime_error("Cannot create file \"" + path.toStdString() + "\". " +
+                                 result.detail);
+    const bool ok = result.status == SaveStatus::Ok;
+    if (!ok) {
+        Dialogs().Beep();
+        Dialogs().Message(this, Tx("Msg", "MsgSaveErr"), MessageKind::Error, MessageButtons::Ok);
+    } else {
+        data_.Memo = d.Memo;
+        Memo1->document()->setModified(false);
+    }
+    fileName_ = path;
+    SetCaption(QFileInfo(path).fileName());
+    // A failed write leaves nothing safe on disk under this name, so the close prompt must
+    // still protect the document.
+    modified_ = !ok;
+    return ok;
+}
+
+void TMDIChild::ShowLoadError(const QString& text) {
+    Dialogs().Beep();
+    Dialogs().Message(this, text, MessageKind::Error, MessageButtons::Ok);
+}
+
+void TMDIChild::LoadFromFile(const QString& path) {
+    DocumentData d;
+    d.Model = data_.Model;
+    d.BarGraph = data_.BarGraph;
+    d.AxisMax = data_.AxisMax;
+    d.AxisMin = data_.AxisMin;
+    d.StdLevel = data_.StdLevel;
+    const LoadResult result = LoadDataFile(LocalPath(path), d);
+    if (result.status == LoadStatus::OpenFailed)
+        throw std::runtime_error("Cannot open file \"" + path.toStdString() + "\". " +
+                                 result.detail);
+    // The header's values stay set even when the rest of the file is bad.
+    data_.Model = d.Model;
+    data_.BarGraph = d.BarGraph;
+    data_.AxisMax = d.AxisMax;
+    data_.AxisMin = d.AxisMin;
+    data_.StdLevel = d.StdLevel;
+    data_.Records.clear();
+
+    if (result.status != LoadStatus::Ok) {
+        SetMemoLines({});
+        ShowLoadError(Tx2("Msg", "MsgDataErr0", "Msg", "MsgFileErr"));
+        modified_ = false;
+        return;
+    }
+
+    SetMemoLines(d.Memo);
+    Memo1->moveCursor(QTextCursor::Start);
+    Memo1->ensureCursorVisible();
+    data_.Records = std::move(d.Records);
+    fileName_ = path;
+    SetCaption(QFileInfo(path).fileName());
+    try {
+        LayoutPanes(data_.Model);
+        FillRecordList();
+        ShowDetails();
+        DrawChart();
+    } catch (const std::exception&) {
+        data_.Records.clear();
+        Info->clear();
+        ListView1->clear();
+        SetMemoLines({});
+        DrawChart();
+        ShowLoadError(QChar(0x2018) + Caption() + QChar(0x2019) + QStringLiteral("\r\n") +
+                      Tx2("Msg", "MsgDataErr0", "Msg", "MsgFileErr"));
+    }
+    modified_ = false;
+}
+
+void TMDIChild::CopyGraph() {
+    QApplication::clipboard()->setImage(Chart1->Snapshot());
+}
+
+bool TMDIChild::CloseQuery() {
+    if ((RecordCount() == 0 && MemoEmpty()) || !modified_)
+        return true;
+    TCloseDlg& dlg = host_.CloseDialog();
+    dlg.FileLabel = Caption();
+    dlg.IsNewDocument = IsNewDocument();
+    dlg.btnAllSave->setEnabled(host_.DocumentCount() > 1);
+    switch (dlg.Execute()) {
+    case TCloseDlg::CancelAnswer:
+        return false;
+    case TCloseDlg::SaveAnswer: {
+        QString folder, name, path;
+        if (IsNewDocument()) {
+            folder = host_.DataFolder();
+            name = Caption();
+        } else {
+            folder = QFileInfo(fileName_).absolutePath();
+            name = fileName_;
+        }
+        if (!host_.AskDataFilePath(this, folder, name, path))
+            return false;
+        bool saved = false;
+        RunReported(this, [&] { saved = SaveToFile(path); });
+        return saved; // a failed save keeps the window, and its records, open
+    }
+    case TCloseDlg::AllSaveAnswer:
+        RunReported(this, [&] { host_.SaveAllDocuments(); });
+        // Save All skips documents without records; closing one of those would lose its memo.
+        return !modified_;
+    default:
+        return true;
+    }
+}
+
+void TMDIChild::closeEvent(QCloseEvent* event) {
+    bool mayClose = false;
+    RunReported(this, [&] { mayClose = CloseQuery(); });
+    if (!mayClose) {
+        event->ignore();
+        return;
+    }
+    host_.DocumentClosing(this);
+    event->accept();
+}
+
+void TMDIChild::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!placed_) {
+        // The splitters learn their real size only now; the list panel keeps its 300 pixels.
+        placed_ = true;
+        KeepListWidth();
+        LayoutPanes(data_.Model);
+    }
+}
+
+void TMDIChild::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    KeepListWidth();
+}
+
+void TMDIChild::KeepListWidth() {
+    // The chart takes every change of the window's width; the list panel keeps its own.
+    if (!viewOnly_)
+        mainSplitter_->setSizes({listWidth_, std::max(width() - listWidth_ - 4, 1)});
+}
+
+void TMDIChild::MakeViewOnly() {
+    viewOnly_ = true;
+    stbAtai->hide();
+    mainSplitter_->setSizes({1, std::max(mainSplitter_->width(), 2)});
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget())) {
+        sub->showMaximized();
+        sub->setEnabled(false);
+    } else {
+        setEnabled(false);
+    }
+}
+
+} // namespace qmv

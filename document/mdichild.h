@@ -1,0 +1,143 @@
+// The document window: one set of records of one model, shown as a record list, a details list,
+// a memo and a chart.
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <string>
+#include <vector>
+
+#include "data/datafile.h"
+#include "documenthost.h"
+
+class QAction;
+class QMenu;
+class QPlainTextEdit;
+class QSplitter;
+class QTreeWidget;
+class QLabel;
+
+namespace qmv {
+
+class PanelBar;
+class TChartView;
+
+class TMDIChild : public QWidget {
+    Q_OBJECT
+public:
+    explicit TMDIChild(DocumentHost& host, QWidget* parent = nullptr);
+    ~TMDIChild() override;
+
+    // Document state.
+    const std::vector<recReadDataSeg>& Records() const { return data_.Records; }
+    int RecordCount() const { return static_cast<int>(data_.Records.size()); }
+    int Model() const { return data_.Model; }
+    const QString& ModelName() const { return modelName_; }
+    int SortMode() const { return sortMode_; }
+    const QString& FileName() const { return fileName_; }
+    bool IsNewDocument() const; // FileName is still the NewFile text: never saved
+    bool Modified() const { return modified_; }
+    void SetModified(bool modified) { modified_ = modified; }
+    bool BarGraph() const { return data_.BarGraph; }
+    void SetBarGraph(bool bar) { data_.BarGraph = bar; }
+    int AxisMax() const { return data_.AxisMax; }
+    int AxisMin() const { return data_.AxisMin; }
+    int StdLevel() const { return data_.StdLevel; }
+    void SetChartRange(int axisMax, int axisMin, int stdLevel);
+    int Tag = 0;
+
+    // Records, model, chart settings and the memo as the data file carries them (the memo lines
+    // are taken from the memo control).
+    DocumentData Data() const;
+    // Replaces the records (at most MaxRecords are kept) and the model; the caller then runs
+    // RefreshAfterChange or the steps it needs.
+    void SetRecords(std::vector<recReadDataSeg> records, int model);
+    std::vector<std::string> MemoLines() const;
+    void SetMemoLines(const std::vector<std::string>& lines);
+    bool MemoEmpty() const;
+
+    // Caption of the window and of its Window-menu entry.
+    QString Caption() const { return windowTitle(); }
+    void SetCaption(const QString& caption);
+    QAction* WindowItem() const { return windowItem_; }
+
+    void LayoutPanes(int model);
+    void FillRecordList();
+    void ShowDetails();
+    void DrawChart();
+    void SortRecords(int key);
+    // The refresh after any change of the records: FillRecordList, select row, ShowDetails,
+    // DrawChart, Modified. row -1 selects nothing.
+    void RefreshAfterChange(int row);
+
+    // Rows of the record list.
+    int SelectedIndex() const; // first selected row, -1 when none
+    std::vector<int> SelectedIndexes() const;
+    void SelectRow(int row);
+
+    // Writes the data file. Returns true when every byte reached the file. A file that cannot be
+    // created raises std::runtime_error (the general error report shows it).
+    bool SaveToFile(const QString& path);
+    // Fills this freshly created document from path. A file that cannot be opened raises
+    // std::runtime_error; bad contents leave the document empty with the load-error message.
+    void LoadFromFile(const QString& path);
+
+    void CopyGraph();
+
+    // Whether the window may close; asks the save prompt when there is something to lose.
+    bool CloseQuery();
+
+    // View-only start: the bare chart of a maximised, disabled document.
+    void MakeViewOnly();
+
+    // Controls.
+    QTreeWidget* Info;
+    QTreeWidget* ListView1;
+    QPlainTextEdit* Memo1;
+    QLabel* StaticText1;
+    TChartView* Chart1;
+    PanelBar* stbModel;
+    PanelBar* stbAtai;
+
+signals:
+    // Handled by later parts of the program (record editor, graph settings, record deletion).
+    void editRecordRequested(int index);
+    void graphSettingsRequested();
+    void deleteRequested();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void ApplyTexts();
+    void BuildPopupMenus();
+    QMenu* BuildPopup(const std::vector<const char*>& names);
+    void InfoColumnClick(int column);
+    void Chart1Readout(int index);
+    void Memo1Change();
+    void ListDoubleClick();
+    void ShowLoadError(const QString& text);
+    void KeepListWidth();
+
+    DocumentHost& host_;
+    DocumentData data_; // memo lines are kept in Memo1 while the window lives
+    QString modelName_;
+    QString fileName_;
+    int sortMode_ = 0;
+    bool modified_ = false;
+    bool settingMemo_ = false;
+    bool placed_ = false;
+    bool viewOnly_ = false;
+    int listWidth_ = 300;
+    QAction* windowItem_;
+    QSplitter* leftSplitter_;
+    QSplitter* mainSplitter_;
+    QWidget* memoPanel_;
+    QMenu* popupMenu1_ = nullptr;
+    QMenu* popupMenu2_ = nullptr;
+};
+
+} // namespace qmv
