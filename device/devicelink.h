@@ -15,17 +15,11 @@
 #include <string>
 #include <vector>
 
+#include "device/devicetype.h"
 #include "serial/commx.h"
 #include "serial/portdiscovery.h"
 
 namespace qmv {
-
-// Result of the identification exchange, kept in DeviceType.
-enum DeviceTypeCode : int {
-    DeviceUnknown = 0, // none, or not identified
-    DeviceQMV27 = 1,   // the logger, reply "QMV27"
-    DevicePLX01 = 2,   // the second device type, reply "PLX01"
-};
 
 // A name for logs and the command-line tool ("none", "QMV-27", "PLX01").
 const char* DeviceTypeName(int deviceType);
