@@ -157,7 +157,7 @@ DecodeStatus DecodeRecords(const std::uint8_t* data, std::size_t assembled, int 
                            int sensorModelIndex, std::vector<recReadDataSeg>& out) {
     out.clear();
     const std::size_t size = deviceType == DeviceQMV27 ? LoggerRecordSize : SensorRecordSize;
-    if (deviceType != DeviceQMV27 && deviceType != DevicePLX)
+    if (deviceType != DeviceQMV27 && deviceType != DevicePLX01)
         return DecodeStatus::BadRecord;
     for (std::size_t offset = 0; offset + size <= assembled; offset += size) {
         const std::uint8_t* raw = data + offset;

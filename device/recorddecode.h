@@ -9,15 +9,9 @@
 #include <vector>
 
 #include "data/record.h"
+#include "devicetype.h"
 
 namespace qmv {
-
-// Device types as the identification reports them.
-enum DeviceTypeCode : int {
-    DeviceNone = 0,
-    DeviceQMV27 = 1,
-    DevicePLX = 2,
-};
 
 constexpr int LoggerRecordSize = 33;
 constexpr int SensorRecordSize = 10;

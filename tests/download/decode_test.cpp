@@ -141,10 +141,10 @@ TEST(Records, EndMarkersStopTheDecoding) {
     EXPECT_TRUE(IsLoggerEndMarker(looksLikeEnd.data()));
 
     std::uint8_t sensor[30] = {0, 0, 0, 10, 9, 1, 1, 0, 0, 0, 0x1A, 0, 0, 0, 0, 0, 9, 9, 9, 9};
-    EXPECT_EQ(DecodeRecords(sensor, 30, DevicePLX, 0, out), DecodeStatus::Ok);
+    EXPECT_EQ(DecodeRecords(sensor, 30, DevicePLX01, 0, out), DecodeStatus::Ok);
     EXPECT_EQ(out.size(), 1u);
     sensor[15] = 1; // byte 5 not zero: not an end marker
-    EXPECT_EQ(DecodeRecords(sensor, 30, DevicePLX, 0, out), DecodeStatus::Ok);
+    EXPECT_EQ(DecodeRecords(sensor, 30, DevicePLX01, 0, out), DecodeStatus::Ok);
     EXPECT_EQ(out.size(), 3u);
 }
 
@@ -166,10 +166,10 @@ TEST(Records, LimitsAndBadRecords) {
     for (int i = 0; i < 251; ++i)
         data[static_cast<std::size_t>(i) * SensorRecordSize + 3] = 100;
     std::vector<recReadDataSeg> out;
-    EXPECT_EQ(DecodeRecords(data.data(), SensorRecordSize * 250, DevicePLX, 0, out),
+    EXPECT_EQ(DecodeRecords(data.data(), SensorRecordSize * 250, DevicePLX01, 0, out),
               DecodeStatus::Ok);
     EXPECT_EQ(out.size(), 250u);
-    EXPECT_EQ(DecodeRecords(data.data(), data.size(), DevicePLX, 0, out),
+    EXPECT_EQ(DecodeRecords(data.data(), data.size(), DevicePLX01, 0, out),
               DecodeStatus::TooManyRecords);
 
     Raw33 good = LoggerRaw(1, 10, 40, 0);
@@ -178,5 +178,5 @@ TEST(Records, LimitsAndBadRecords) {
     two.insert(two.end(), bad.begin(), bad.end());
     EXPECT_EQ(DecodeRecords(two.data(), two.size(), DeviceQMV27, 0, out), DecodeStatus::BadRecord);
     EXPECT_EQ(out.size(), 1u);
-    EXPECT_EQ(DecodeRecords(two.data(), two.size(), DeviceNone, 0, out), DecodeStatus::BadRecord);
+    EXPECT_EQ(DecodeRecords(two.data(), two.size(), DeviceUnknown, 0, out), DecodeStatus::BadRecord);
 }
