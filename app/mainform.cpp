@@ -29,9 +29,13 @@
 #include "app/ui/uitext.h"
 #include "data/paths.h"
 #include "data/profile.h"
+#include "device/devicelink.h"
+#include "device/tfmcomm.h"
+#include "device/windowcommandui.h"
 #include "document/closedlg.h"
 #include "document/mdichild.h"
 #include "output/textexport.h"
+#include "serial/okbottomdlg.h"
 
 namespace qmv {
 
@@ -188,7 +192,14 @@ TMainForm::TMainForm(MainFormOptions options, QWidget* parent)
     connect(mdiArea_, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { popupMain_->exec(mdiArea_->mapToGlobal(pos)); });
 
+    // The long-lived windows in their order of creation: the connection prompt, the save
+    // prompt, the communication state window.
+    okBottomDlg_ = std::make_unique<TOKBottomDlg>(this);
     closeDlg_ = std::make_unique<TCloseDlg>(this);
+    fmComm_ = std::make_unique<TfmComm>(this);
+    link_ = std::make_unique<DeviceLink>();
+    commandUi_ = std::make_unique<WindowCommandUi>(this, okBottomDlg_.get());
+    link_->SetUi(commandUi_.get());
 
     ReadSettingsStore();
 
@@ -206,6 +217,7 @@ TMainForm::~TMainForm() {
     for (QMdiSubWindow* sub : subs)
         delete sub;
     docs_.clear();
+    link_->SetUi(nullptr);
 }
 
 void TMainForm::CreateCommands() {

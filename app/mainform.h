@@ -26,6 +26,10 @@ namespace qmv {
 class TMDIChild;
 class TCloseDlg;
 class CommandButton;
+class DeviceLink;
+class WindowCommandUi;
+class TOKBottomDlg;
+class TfmComm;
 
 // Filters of the main window's file dialogs.
 extern const char* const OpenFilter;
@@ -87,6 +91,13 @@ public:
     QMenu* WindowMenu() const { return menuWindow_; }
     QMenu* MainPopup() const { return popupMain_; }
     TCloseDlg& CloseDialog() override;
+
+    // The link every device command runs on, with the window's own steps around a command
+    // (connection prompt, hourglass, disabling the frame) installed.
+    DeviceLink& Link() { return *link_; }
+    TOKBottomDlg& ConnectPrompt() { return *okBottomDlg_; }
+    // The state window shown while records are downloaded.
+    TfmComm& CommWindow() { return *fmComm_; }
 
     // Commands.
     QAction* Command(const char* name) const override;
@@ -170,10 +181,13 @@ private:
     std::unique_ptr<TCloseDlg> closeDlg_;
     std::vector<TMDIChild*> docs_;
 
-    // The device link joins here: the serial component, its receive buffer and the port and
-    // device type of the running command live in one object the main window owns, so that the
-    // device commands run and are tested without any window. The record clipboard
-    // (ClipRecords, ClipCount, ClipModel) joins beside it.
+    // The serial component, its receive buffer and the port and device type of the running
+    // command live in one object, so that device commands also run without any window.
+    std::unique_ptr<TOKBottomDlg> okBottomDlg_;
+    std::unique_ptr<TfmComm> fmComm_;
+    std::unique_ptr<DeviceLink> link_;
+    std::unique_ptr<WindowCommandUi> commandUi_;
+    // The record clipboard (ClipRecords, ClipCount, ClipModel) joins beside it.
 };
 
 } // namespace qmv
