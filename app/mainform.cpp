@@ -142,6 +142,10 @@ const std::vector<TMainForm::CommandDef>& TMainForm::CommandTable() {
         {"AcTile", "MenuW0", 0, false, NoIcon, &TMainForm::AcTileExecute},
         {"AcCascade", "MenuW1", 0, false, NoIcon, &TMainForm::AcCascadeExecute},
         {"AcArrange", "MenuW2", 0, false, NoIcon, &TMainForm::AcArrangeExecute},
+        {"AcLoad", "MenuM0", 116, false, QStyle::SP_ArrowDown, &TMainForm::AcLoadExecute},
+        {"AcDelete", "MenuM1", 0, false, NoIcon, &TMainForm::AcDeleteExecute},
+        {"AcDate", "MenuM2", 0, false, NoIcon, &TMainForm::AcDateExecute},
+        {"AcPLXSet", "MenuM3", 0, false, NoIcon, &TMainForm::AcPLXSetExecute},
     };
     return table;
 }

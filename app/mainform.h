@@ -127,6 +127,11 @@ public:
     void AcTileExecute();
     void AcCascadeExecute();
     void AcArrangeExecute();
+    // Device commands (mainform_download.cpp, mainform_device.cpp).
+    void AcLoadExecute();
+    void AcDeleteExecute();
+    void AcDateExecute();
+    void AcPLXSetExecute();
 
     // DocumentHost.
     ChartSwitches Switches() const override;
