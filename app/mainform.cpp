@@ -286,6 +286,15 @@ void TMainForm::BuildMenus() {
             any = any || !a->isSeparator();
         menu->menuAction()->setVisible(any);
     }
+    // The PLX01 timing command is reached only through qmvtool: its entry and the separator
+    // before it stay hidden for the whole run (trigger() still runs it).
+    if (QAction* plx = Command("AcPLXSet")) {
+        const QList<QAction*> items = menus_["MenuM"]->actions();
+        const auto at = items.indexOf(plx);
+        plx->setVisible(false);
+        if (at > 0 && items[at - 1]->isSeparator())
+            items[at - 1]->setVisible(false);
+    }
     menuWindow_ = menus_["MenuW"];
     // The window list follows the last separator, one entry per document.
     menuWindow_->setSeparatorsCollapsible(false);

@@ -1,18 +1,36 @@
 // The device commands of the main window: clear the memory, set the clock, the timing value.
+// The exchanges run in the device library; here are only the questions, the messages and the
+// timing dialog around them.
 #include "mainform.h"
+
+#include "app/ui/uitext.h"
+#include "device/devicecommands.h"
+#include "device/devicenotice.h"
+#include "device/plxsetdlg.h"
 
 namespace qmv {
 
 void TMainForm::AcDeleteExecute() {
-    // being built
+    if (!ConfirmCommand(this, Tx("Msg", "MsgClear")))
+        return;
+    ShowNotice(this, NoticeOf(RunClearMemory(Link())));
 }
 
 void TMainForm::AcDateExecute() {
-    // being built
+    if (!ConfirmCommand(this,
+                        Tx("Msg", "MsgDate0") + QStringLiteral("\r\n") + Tx("Msg", "MsgDate1")))
+        return;
+    ShowNotice(this, NoticeOf(RunSetClock(Link())));
 }
 
 void TMainForm::AcPLXSetExecute() {
-    // being built
+    // No confirmation: reading the value changes nothing.
+    const TimingReadResult read = RunReadTiming(Link());
+    ShowNotice(this, NoticeOf(read));
+    if (!read.Ran() || read.outcome != TimingReadOutcome::Read || read.value.empty())
+        return;
+    TPLXSetDlg dialog(this, Link(), &ConnectPrompt(), ToQ(read.value));
+    dialog.exec();
 }
 
 } // namespace qmv

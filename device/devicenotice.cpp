@@ -1,0 +1,39 @@
+#include "device/devicenotice.h"
+
+#include "app/ui/platformdialogs.h"
+#include "app/ui/uitext.h"
+
+namespace qmv {
+
+QString NoticeText(const Notice& notice) {
+    if (!notice.key)
+        return QString();
+    QString text = Tx("Msg", notice.key);
+    if (notice.key2)
+        text += QLatin1Char('\n') + Tx("Msg", notice.key2);
+    return text;
+}
+
+void ShowNotice(QWidget* parent, const Notice& notice) {
+    MessageKind kind = MessageKind::Error;
+    switch (notice.kind) {
+    case NoticeKind::None:
+        return;
+    case NoticeKind::Information:
+        kind = MessageKind::Information;
+        break;
+    case NoticeKind::Warning:
+        kind = MessageKind::Warning;
+        break;
+    case NoticeKind::Error:
+        break;
+    }
+    Dialogs().Message(parent, NoticeText(notice), kind, MessageButtons::Ok);
+}
+
+bool ConfirmCommand(QWidget* parent, const QString& text) {
+    return Dialogs().Message(parent, text, MessageKind::Confirmation, MessageButtons::OkCancel) ==
+           IdOk;
+}
+
+} // namespace qmv

@@ -1,0 +1,23 @@
+// The message box of a device command's outcome, as the windows show it.
+#pragma once
+
+#include <QString>
+
+#include "device/devicecommands.h"
+
+class QWidget;
+
+namespace qmv {
+
+// The notice's text from the interface texts: the key of section "Msg", or the two keys joined by
+// a line break; empty for a notice without a message.
+QString NoticeText(const Notice& notice);
+
+// Shows the notice in a message box of its kind with the single button OK; nothing for
+// NoticeKind::None.
+void ShowNotice(QWidget* parent, const Notice& notice);
+
+// The confirmation box the clear and clock commands ask first; true for OK.
+bool ConfirmCommand(QWidget* parent, const QString& text);
+
+} // namespace qmv

@@ -1,0 +1,269 @@
+// The device menu's clear, clock and timing commands of the main window: questions, messages,
+// beeps and the timing dialog, against the instrument simulator.
+#include <QApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTimer>
+#include <functional>
+
+#include "app/ui/uitext.h"
+#include "device/devicelink.h"
+#include "device/plxsetdlg.h"
+#include "tests/app/apptest.h"
+#include "tests/device/simulator.h"
+
+namespace qmv::test {
+namespace {
+
+class DeviceCommandTest : public AppTest {
+protected:
+    // Runs a command and returns the texts and kinds of the message boxes it showed.
+    void Run(const char* command) {
+        dialogs_.messages.clear();
+        Form().Command(command)->trigger();
+    }
+    QString Msg(const char* key) const { return Tx("Msg", key); }
+    QString NoReply() const { return Msg("MsgComErr1") + "\n" + Msg("MsgComErr2"); }
+    void ExpectLast(const QString& text, MessageKind kind) {
+        ASSERT_FALSE(dialogs_.messages.empty());
+        EXPECT_EQ(dialogs_.messages.back().text, text);
+        EXPECT_EQ(static_cast<int>(dialogs_.messages.back().kind), static_cast<int>(kind));
+        EXPECT_EQ(static_cast<int>(dialogs_.messages.back().buttons),
+                  static_cast<int>(MessageButtons::Ok));
+    }
+    Simulator sim_;
+};
+
+// Acts on the timing dialog once it is open and modal; counts how often it appeared.
+class DialogScript {
+public:
+    explicit DialogScript(std::function<void(TPLXSetDlg&)> act) : act_(std::move(act)) {
+        connect_ = new QTimer;
+        QObject::connect(connect_, &QTimer::timeout, [this] {
+            auto* dlg = qobject_cast<TPLXSetDlg*>(QApplication::activeModalWidget());
+            if (!dlg || dlg == seen_)
+                return;
+            seen_ = dlg;
+            ++shown;
+            act_(*dlg);
+        });
+        connect_->start(20);
+    }
+    ~DialogScript() { delete connect_; }
+    int shown = 0;
+
+private:
+    std::function<void(TPLXSetDlg&)> act_;
+    QTimer* connect_;
+    TPLXSetDlg* seen_ = nullptr;
+};
+
+// --- Clear ------------------------------------------------------------------------------------
+
+TEST_F(DeviceCommandTest, ClearAsksThenEitherTypesPlusCountsAsCleared) {
+    for (const char* device : {"qmv27", "plx01"}) {
+        ASSERT_TRUE(sim_.Start({"--device", device}));
+        Run("AcDelete");
+        ASSERT_EQ(dialogs_.messages.size(), 2u);
+        EXPECT_EQ(dialogs_.messages[0].text, Msg("MsgClear"));
+        EXPECT_EQ(static_cast<int>(dialogs_.messages[0].kind),
+                  static_cast<int>(MessageKind::Confirmation));
+        EXPECT_EQ(static_cast<int>(dialogs_.messages[0].buttons),
+                  static_cast<int>(MessageButtons::OkCancel));
+        ExpectLast(Msg("MsgClearFin"), MessageKind::Information);
+        EXPECT_EQ(sim_.Received(), QByteArray("TYPE\r\nCLR\r\n")) << device;
+        EXPECT_TRUE(sim_.Events().contains("memory cleared"));
+        EXPECT_TRUE(form_->isEnabled());
+        EXPECT_FALSE(form_->Link().Comm1.IsOpen());
+    }
+}
+
+TEST_F(DeviceCommandTest, ClearRefusedSilentAndUnknown) {
+    ASSERT_TRUE(sim_.Start({"--refuse", "CLR:E1"}));
+    Run("AcDelete");
+    ExpectLast(Msg("MsgClearErr"), MessageKind::Error);
+    EXPECT_FALSE(sim_.Events().contains("memory cleared"));
+
+    ASSERT_TRUE(sim_.Start({"--silent", "CLR"}));
+    Run("AcDelete");
+    ExpectLast(NoReply(), MessageKind::Error);
+    EXPECT_EQ(sim_.Received(), QByteArray("TYPE\r\n") + QByteArray("CLR\r\n").repeated(3));
+
+    ASSERT_TRUE(sim_.Start({"--id", "ABCDE"}));
+    Run("AcDelete");
+    ExpectLast(Msg("MsgComErr0"), MessageKind::Warning);
+    EXPECT_EQ(sim_.Received(), QByteArray("TYPE\r\n"));
+}
+
+TEST_F(DeviceCommandTest, CancellingTheQuestionOpensNoPortAndSendsNothing) {
+    ASSERT_TRUE(sim_.Start());
+    for (const char* command : {"AcDelete", "AcDate"}) {
+        dialogs_.messageAnswers = {IdCancel};
+        Run(command);
+        EXPECT_EQ(dialogs_.messages.size(), 1u) << command; // only the question
+        EXPECT_TRUE(form_->Link().DevicePort.isEmpty()) << command;
+    }
+    EXPECT_TRUE(sim_.Received().isEmpty());
+    EXPECT_EQ(dialogs_.messages.back().text, Msg("MsgDate0") + "\r\n" + Msg("MsgDate1"));
+}
+
+TEST_F(DeviceCommandTest, PortThatCannotBeOpenedWarns) {
+    qputenv("QMVWIN_SERIAL_DEVICE", Path("no-such-tty").toLocal8Bit());
+    Run("AcDate");
+    qunsetenv("QMVWIN_SERIAL_DEVICE");
+    ExpectLast(Msg("MsgComErr0"), MessageKind::Warning);
+}
+
+// --- Clock ------------------------------------------------------------------------------------
+
+TEST_F(DeviceCommandTest, ClockOfTheLoggerCarriesTheLocalTime) {
+    ASSERT_TRUE(sim_.Start({"--clock", "1001010000"}));
+    const QDateTime before = QDateTime::currentDateTime();
+    Run("AcDate");
+    const QDateTime after = QDateTime::currentDateTime();
+    ExpectLast(Msg("MsgDateFin"), MessageKind::Information);
+    const QByteArray sent = sim_.Received();
+    const int at = sent.indexOf("SET:");
+    ASSERT_GE(at, 0);
+    const QByteArray set = sent.mid(at);
+    ASSERT_EQ(set.size(), 66);
+    // The stamp is the second group, taken between the start and the end of the command.
+    const QByteArray stamp = set.mid(7 + 11, 10);
+    EXPECT_TRUE(stamp == before.toString("yyMMddHHmm").toLatin1() ||
+                stamp == after.toString("yyMMddHHmm").toLatin1())
+        << stamp.toStdString();
+    EXPECT_TRUE(sim_.Events().contains("clock set to " + QString::fromLatin1(stamp)));
+}
+
+TEST_F(DeviceCommandTest, ClockUsesAnInformationReplyThatCameInTwoPieces) {
+    // 60 bytes within the reply wait, the other 37 one second later, during the extra waits.
+    ASSERT_TRUE(sim_.Start({"--split", "INFO:60", "--split-delay", "1000"}));
+    Run("AcDate");
+    ExpectLast(Msg("MsgDateFin"), MessageKind::Information);
+}
+
+TEST_F(DeviceCommandTest, ClockFailuresShowSetErr) {
+    for (const QStringList& args :
+         {QStringList{"--length", "INFO:96"}, QStringList{"--bad-checksum", "INFO"},
+          QStringList{"--refuse", "INFO"}, QStringList{"--refuse", "SET"}}) {
+        ASSERT_TRUE(sim_.Start(args));
+        Run("AcDate");
+        ExpectLast(Msg("MsgSetErr"), MessageKind::Error);
+        EXPECT_EQ(sim_.Received().contains("SET:"), args[1] == "SET")
+            << args.join(' ').toStdString();
+    }
+}
+
+// --- Timing -----------------------------------------------------------------------------------
+
+TEST_F(DeviceCommandTest, TimingStaysOutOfTheMenu) {
+    TMainForm& form = Form();
+    QAction* plx = form.Command("AcPLXSet");
+    ASSERT_NE(plx, nullptr);
+    EXPECT_FALSE(plx->isVisible());
+    EXPECT_TRUE(plx->shortcut().isEmpty());
+    QStringList visible;
+    for (QAction* a : form.menuBar()->actions())
+        if (a->menu() && a->menu()->actions().contains(plx))
+            for (QAction* item : a->menu()->actions())
+                if (item->isVisible())
+                    visible << (item->isSeparator() ? "-" : item->objectName());
+    EXPECT_EQ(visible, QStringList({"AcLoad", "AcDelete", "AcDate"}));
+}
+
+TEST_F(DeviceCommandTest, TimingWithALoggerWarnsAndOpensNoDialog) {
+    ASSERT_TRUE(sim_.Start());
+    DialogScript script([](TPLXSetDlg& dlg) { dlg.reject(); });
+    Run("AcPLXSet");
+    EXPECT_EQ(script.shown, 0);
+    ASSERT_EQ(dialogs_.messages.size(), 1u); // no question first
+    ExpectLast(Msg("MsgPLXSet"), MessageKind::Warning);
+    EXPECT_EQ(sim_.Received(), QByteArray("TYPE\r\n"));
+}
+
+TEST_F(DeviceCommandTest, TimingDialogShowsTheValueAndWritesANewOne) {
+    ASSERT_TRUE(sim_.Start({"--device", "plx01", "--timing", "25"}));
+    QString shownValue, caption;
+    bool mainEnabled = false;
+    DialogScript script([&](TPLXSetDlg& dlg) {
+        shownValue = dlg.edPLXBBR->text();
+        caption = dlg.windowTitle();
+        mainEnabled = form_->isEnabled();
+        EXPECT_EQ(dlg.size(), QSize(242, 131));
+        EXPECT_TRUE(dlg.windowFlags() & Qt::WindowStaysOnTopHint);
+        dlg.UpDown1->Step(+1);
+        EXPECT_EQ(dlg.edPLXBBR->text(), "26");
+        dlg.edPLXBBR->setText("60");
+        dlg.UpDown1->Step(+1); // the arrows stop at 60
+        EXPECT_EQ(dlg.edPLXBBR->text(), "60");
+        dlg.edPLXBBR->setText("7");
+        dlg.btnSet->click();
+    });
+    Run("AcPLXSet");
+    EXPECT_EQ(script.shown, 1);
+    EXPECT_EQ(shownValue, "25");
+    EXPECT_EQ(caption, Tx("PLXSet", "Caption"));
+    EXPECT_TRUE(mainEnabled); // the port is closed while the dialog waits for the user
+    ASSERT_EQ(dialogs_.messages.size(), 1u);
+    ExpectLast(Msg("MsgBBRFin"), MessageKind::Information);
+    EXPECT_EQ(dialogs_.beeps, 0);
+    EXPECT_EQ(sim_.Received(), QByteArray("TYPE\r\nINFO\r\nTYPE\r\nBBR:67:07\r\n"));
+    EXPECT_TRUE(sim_.Events().contains("timing set to 07"));
+}
+
+TEST_F(DeviceCommandTest, TimingDialogRefusesBadValuesAndStaysOpen) {
+    ASSERT_TRUE(sim_.Start({"--device", "plx01", "--refuse", "BBR"}));
+    QByteArray sentBefore, sentAfterRange;
+    bool visibleAfter = false;
+    bool focused = false;
+    int beepsAfterRange = -1;
+    DialogScript script([&](TPLXSetDlg& dlg) {
+        sentBefore = sim_.Received();
+        dlg.edPLXBBR->setText("61"); // typed: the arrows stop at 60
+        dlg.btnSet->click();
+        sentAfterRange = sim_.Received();
+        beepsAfterRange = dialogs_.beeps;
+        focused = dlg.focusWidget() == dlg.edPLXBBR;
+        dlg.edPLXBBR->setText("12");
+        dlg.btnSet->click(); // refused by the device
+        visibleAfter = dlg.isVisible();
+        dlg.edPLXBBR->setText("x");
+        dlg.btnSet->click(); // not a number: the general error report
+        dlg.btnCancel->click();
+    });
+    Run("AcPLXSet");
+    EXPECT_EQ(script.shown, 1);
+    EXPECT_EQ(sentAfterRange, sentBefore); // 61 opened nothing
+    EXPECT_EQ(beepsAfterRange, 1);
+    EXPECT_TRUE(focused);
+    EXPECT_TRUE(visibleAfter);
+    ASSERT_EQ(dialogs_.messages.size(), 3u);
+    EXPECT_EQ(dialogs_.messages[0].text, Msg("MsgWriErr"));
+    EXPECT_EQ(static_cast<int>(dialogs_.messages[0].kind), static_cast<int>(MessageKind::Warning));
+    EXPECT_EQ(dialogs_.messages[1].text, Msg("MsgSetErr"));
+    EXPECT_EQ(static_cast<int>(dialogs_.messages[2].kind), static_cast<int>(MessageKind::Error));
+    EXPECT_EQ(dialogs_.beeps, 2);
+    EXPECT_TRUE(sim_.Received().endsWith("BBR:63:12\r\n"));
+    EXPECT_TRUE(form_->isEnabled());
+}
+
+TEST_F(DeviceCommandTest, TimingReadingFailuresShowTheirMessages) {
+    const struct {
+        QStringList args;
+        const char* key;
+    } cases[] = {{{"--device", "plx01", "--refuse", "INFO"}, "MsgLoadErr"},
+                 {{"--device", "plx01", "--length", "INFO:22"}, "MsgSetErr"}};
+    for (const auto& c : cases) {
+        ASSERT_TRUE(sim_.Start(c.args));
+        DialogScript script([](TPLXSetDlg& dlg) { dlg.reject(); });
+        Run("AcPLXSet");
+        EXPECT_EQ(script.shown, 0);
+        ExpectLast(Msg(c.key), MessageKind::Error);
+        EXPECT_EQ(dialogs_.beeps, 0);
+    }
+}
+
+} // namespace
+} // namespace qmv::test

@@ -1,0 +1,108 @@
+// qmvtool clear, set-clock and timing: what they send, print and exit with.
+#include <QProcess>
+#include <gtest/gtest.h>
+
+#include "tests/device/simulator.h"
+
+namespace qmv {
+namespace {
+
+using test::Simulator;
+
+struct ToolRun {
+    int status = -1;
+    QByteArray out, err;
+};
+
+ToolRun Tool(const QStringList& args, const QByteArray& input = {}) {
+    QProcess run;
+    run.start(QStringLiteral(QMV_BINARY_DIR "/bin/qmvtool"), args);
+    ToolRun r;
+    if (!run.waitForStarted(5000))
+        return r;
+    run.write(input);
+    run.closeWriteChannel();
+    if (!run.waitForFinished(15000))
+        return r;
+    r.status = run.exitCode();
+    r.out = run.readAllStandardOutput();
+    r.err = run.readAllStandardError();
+    return r;
+}
+
+TEST(QmvtoolClear, AsksOnTheTerminalUnlessYes) {
+    Simulator sim;
+    ASSERT_TRUE(sim.Start());
+    ToolRun r = Tool({"clear"}, "n\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(sim.Received().isEmpty());
+    r = Tool({"clear"}); // no answer at all declines too
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(sim.Received().isEmpty());
+
+    r = Tool({"clear"}, "y\n");
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, "The device memory has been cleared.\n");
+    EXPECT_EQ(sim.Received(), QByteArray("TYPE\r\nCLR\r\n"));
+
+    r = Tool({"clear", "--yes"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(Tool({"clear", "--now"}).status, 2);
+}
+
+TEST(QmvtoolClear, FailuresExitNonZero) {
+    Simulator sim;
+    ASSERT_TRUE(sim.Start({"--refuse", "CLR"}));
+    ToolRun r = Tool({"clear", "--yes"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("The device did not clear its memory.")) << r.err.toStdString();
+    sim.Stop();
+
+    qputenv("QMVWIN_SERIAL_DEVICE", "/nonexistent/tty");
+    r = Tool({"clear", "--yes"});
+    qunsetenv("QMVWIN_SERIAL_DEVICE");
+    EXPECT_EQ(r.status, 4);
+}
+
+TEST(QmvtoolSetClock, BothTypesAndARefusal) {
+    for (const char* device : {"qmv27", "plx01"}) {
+        Simulator sim;
+        ASSERT_TRUE(sim.Start({"--device", device}));
+        const ToolRun r = Tool({"set-clock", "--yes"});
+        EXPECT_EQ(r.status, 0) << device << r.err.toStdString();
+        EXPECT_EQ(r.out, "The device clock has been set.\n");
+        EXPECT_TRUE(sim.Received().contains("SET:"));
+    }
+    Simulator sim;
+    ASSERT_TRUE(sim.Start({"--length", "INFO:96"}));
+    EXPECT_EQ(Tool({"set-clock"}, "yes\n").status, 1);
+    EXPECT_FALSE(sim.Received().contains("SET:"));
+}
+
+TEST(QmvtoolTiming, ReadsWritesAndRefusesOutOfRange) {
+    Simulator sim;
+    ASSERT_TRUE(sim.Start({"--device", "plx01", "--timing", "42"}));
+    ToolRun r = Tool({"timing"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "42\n");
+
+    r = Tool({"timing", "7"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "The timing value has been set.\n");
+    EXPECT_TRUE(sim.Received().endsWith("BBR:67:07\r\n"));
+    EXPECT_EQ(Tool({"timing"}).out, "07\n"); // the device kept it
+
+    const QByteArray before = sim.Received();
+    EXPECT_EQ(Tool({"timing", "61"}).status, 2);
+    EXPECT_EQ(Tool({"timing", "seven"}).status, 2);
+    EXPECT_EQ(sim.Received(), before); // nothing sent for either
+
+    Simulator logger;
+    ASSERT_TRUE(logger.Start());
+    r = Tool({"timing"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("does not have this setting")) << r.err.toStdString();
+}
+
+} // namespace
+} // namespace qmv
