@@ -132,10 +132,10 @@ def main(argv):
         seen.add(ident)
 
     failed = False
-    for spec in args.files:
-        path, encoding = spec, args.encoding
-        head, sep, tail = spec.rpartition(":")
-        if sep and head and tail and not os.path.exists(spec):
+    for arg in args.files:
+        path, encoding = arg, args.encoding
+        head, sep, tail = arg.rpartition(":")
+        if sep and head and tail and not os.path.exists(arg):
             path, encoding = head, tail
         try:
             "".encode(encoding)
