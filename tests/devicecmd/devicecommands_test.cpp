@@ -118,31 +118,42 @@ TEST(SetClock, LoggerSendsItsSettingsBackWithTheStamp) {
     EXPECT_TRUE(sim.Events().contains(QStringLiteral("clock set to 2612071405")));
 }
 
-TEST(SetClock, NoSetAfterAFaultyInformationReply) {
-    const struct {
-        QStringList args;
-        ClockOutcome outcome;
-    } cases[] = {
-        {{"--refuse", "INFO"}, ClockOutcome::InfoRefused},
-        {{"--bad-checksum", "INFO"}, ClockOutcome::InfoBadChecksum},
-        {{"--lower-checksum", "INFO"}, ClockOutcome::InfoBadChecksum},
-        {{"--length", "INFO:96"}, ClockOutcome::InfoShort},
-        {{"--id", "QMV99"}, ClockOutcome::NotIdentified},
-    };
-    for (const auto& c : cases) {
-        Simulator sim;
-        ASSERT_TRUE(sim.Start(c.args));
-        DeviceLink link;
-        QElapsedTimer clock;
-        clock.start();
-        const auto r = RunSetClock(link, FixedClock);
-        EXPECT_EQ(r.outcome, c.outcome) << c.args.join(' ').toStdString();
-        EXPECT_FALSE(sim.Received().contains("SET:")) << c.args.join(' ').toStdString();
-        if (c.outcome == ClockOutcome::InfoShort) { // the reply wait, then three of 200 ms
-            EXPECT_GE(clock.elapsed(), 800 + 800 + 600);
-        }
+struct FaultyInfo {
+    const char* name;
+    std::vector<const char*> args;
+    ClockOutcome outcome;
+};
+
+class SetClockFault : public ::testing::TestWithParam<FaultyInfo> {};
+
+TEST_P(SetClockFault, SendsNoSet) {
+    QStringList args;
+    for (const char* a : GetParam().args)
+        args << a;
+    Simulator sim;
+    ASSERT_TRUE(sim.Start(args));
+    DeviceLink link;
+    QElapsedTimer clock;
+    clock.start();
+    const auto r = RunSetClock(link, FixedClock);
+    EXPECT_EQ(r.outcome, GetParam().outcome);
+    EXPECT_FALSE(sim.Received().contains("SET:"));
+    if (GetParam().outcome == ClockOutcome::InfoShort) { // the reply wait, then three of 200 ms
+        EXPECT_GE(clock.elapsed(), 800 + 800 + 600);
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    SetClock, SetClockFault,
+    ::testing::Values(
+        FaultyInfo{"Refused", {"--refuse", "INFO"}, ClockOutcome::InfoRefused},
+        FaultyInfo{"BadChecksum", {"--bad-checksum", "INFO"}, ClockOutcome::InfoBadChecksum},
+        FaultyInfo{
+            "LowerCaseChecksum", {"--lower-checksum", "INFO"}, ClockOutcome::InfoBadChecksum},
+        FaultyInfo{"StuckAt96", {"--length", "INFO:96"}, ClockOutcome::InfoShort},
+        FaultyInfo{"Silent", {"--silent", "INFO"}, ClockOutcome::NoReply},
+        FaultyInfo{"NotIdentified", {"--id", "QMV99"}, ClockOutcome::NotIdentified}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // --- The timing value -------------------------------------------------------------------------
 

@@ -6,6 +6,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTimer>
+#include <cctype>
 #include <functional>
 
 #include "app/ui/uitext.h"
@@ -80,17 +81,21 @@ TEST_F(DeviceCommandTest, ClearAsksThenEitherTypesPlusCountsAsCleared) {
     }
 }
 
-TEST_F(DeviceCommandTest, ClearRefusedSilentAndUnknown) {
+TEST_F(DeviceCommandTest, ClearRefused) {
     ASSERT_TRUE(sim_.Start({"--refuse", "CLR:E1"}));
     Run("AcDelete");
     ExpectLast(Msg("MsgClearErr"), MessageKind::Error);
     EXPECT_FALSE(sim_.Events().contains("memory cleared"));
+}
 
+TEST_F(DeviceCommandTest, ClearWithoutReplyAfterThreeTries) {
     ASSERT_TRUE(sim_.Start({"--silent", "CLR"}));
     Run("AcDelete");
     ExpectLast(NoReply(), MessageKind::Error);
     EXPECT_EQ(sim_.Received(), QByteArray("TYPE\r\n") + QByteArray("CLR\r\n").repeated(3));
+}
 
+TEST_F(DeviceCommandTest, ClearOfAnUnknownDeviceSendsNoClr) {
     ASSERT_TRUE(sim_.Start({"--id", "ABCDE"}));
     Run("AcDelete");
     ExpectLast(Msg("MsgComErr0"), MessageKind::Warning);
@@ -144,17 +149,32 @@ TEST_F(DeviceCommandTest, ClockUsesAnInformationReplyThatCameInTwoPieces) {
     ExpectLast(Msg("MsgDateFin"), MessageKind::Information);
 }
 
-TEST_F(DeviceCommandTest, ClockFailuresShowSetErr) {
-    for (const QStringList& args :
-         {QStringList{"--length", "INFO:96"}, QStringList{"--bad-checksum", "INFO"},
-          QStringList{"--refuse", "INFO"}, QStringList{"--refuse", "SET"}}) {
-        ASSERT_TRUE(sim_.Start(args));
-        Run("AcDate");
-        ExpectLast(Msg("MsgSetErr"), MessageKind::Error);
-        EXPECT_EQ(sim_.Received().contains("SET:"), args[1] == "SET")
-            << args.join(' ').toStdString();
-    }
+class ClockFailure : public DeviceCommandTest,
+                     public ::testing::WithParamInterface<std::vector<const char*>> {};
+
+TEST_P(ClockFailure, ShowsSetErr) {
+    QStringList args;
+    for (const char* a : GetParam())
+        args << a;
+    ASSERT_TRUE(sim_.Start(args));
+    Run("AcDate");
+    ExpectLast(Msg("MsgSetErr"), MessageKind::Error);
+    EXPECT_EQ(sim_.Received().contains("SET:"), args[1] == "SET");
 }
+
+INSTANTIATE_TEST_SUITE_P(DeviceCommandTest, ClockFailure,
+                         ::testing::Values(std::vector<const char*>{"--length", "INFO:96"},
+                                           std::vector<const char*>{"--bad-checksum", "INFO"},
+                                           std::vector<const char*>{"--refuse", "INFO"},
+                                           std::vector<const char*>{"--refuse", "SET"}),
+                         [](const auto& info) {
+                             std::string name;
+                             for (const char* a : info.param)
+                                 for (const char* c = a; *c; ++c)
+                                     if (std::isalnum(static_cast<unsigned char>(*c)))
+                                         name += *c;
+                             return name;
+                         });
 
 // --- Timing -----------------------------------------------------------------------------------
 
