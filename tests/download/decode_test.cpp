@@ -178,5 +178,6 @@ TEST(Records, LimitsAndBadRecords) {
     two.insert(two.end(), bad.begin(), bad.end());
     EXPECT_EQ(DecodeRecords(two.data(), two.size(), DeviceQMV27, 0, out), DecodeStatus::BadRecord);
     EXPECT_EQ(out.size(), 1u);
-    EXPECT_EQ(DecodeRecords(two.data(), two.size(), DeviceUnknown, 0, out), DecodeStatus::BadRecord);
+    EXPECT_EQ(DecodeRecords(two.data(), two.size(), DeviceUnknown, 0, out),
+              DecodeStatus::BadRecord);
 }

@@ -1,0 +1,109 @@
+// The record download: asks the instrument for its stored records and receives them as checked
+// blocks (XMODEM with CRC-16), then cuts the assembled bytes into records. The exchange talks to
+// the link; the cutting and decoding is in recorddecode.h.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "data/datafile.h"
+#include "data/record.h"
+#include "device/devicelink.h"
+#include "device/recorddecode.h"
+
+namespace qmv {
+
+// Result codes of a download, as the dialog maps them to messages.
+enum DownloadResultCode : int {
+    DownloadOk = 0,       // records decoded (possibly none)
+    DownloadEmpty = 1,    // the device holds no records
+    DownloadNoDevice = 2, // the port could not be opened, or the device did not identify itself
+    DownloadBlockLate =
+        3,                // a block did not arrive whole, a record did not decode, or too much data
+    DownloadNoAnswer = 4, // no answer to the request, a block stayed bad, or the next did not begin
+};
+
+// Control bytes of the transfer.
+constexpr char BlockSoh = 0x01; // 128-byte block
+constexpr char BlockStx = 0x02; // 1024-byte block
+constexpr char BlockEot = 0x04; // end of transmission
+constexpr char BlockAck = 0x06;
+constexpr char BlockNak = 0x15;
+// The request: the command line and the "C" that asks for CRC blocks, in one write.
+extern const char* const DownloadRequest;
+
+constexpr int BlockBufferSize = 1200;
+constexpr int DownloadTries = 5;     // requests, waits for a block, NAKs, waits after an ACK
+constexpr int RequestWaitMs = 300;   // after each request
+constexpr int BlockWaitMs = 200;     // while a block is not yet whole, and after a NAK
+constexpr int NextBlockWaitMs = 100; // after an ACK, until the next block begins
+
+// One download from the link's DevicePort. What the caller keeps of it: the device type, the
+// records (the download table), and for logs and tests the figures of the transfer.
+class RecordDownload {
+public:
+    // assemblyCapacity is the size of the assembly buffer; only tests make it smaller.
+    explicit RecordDownload(DeviceLink& link, std::size_t assemblyCapacity = AssemblyBufferSize)
+        : link_(link), assemblyCapacity_(assemblyCapacity) {}
+
+    // Runs the whole exchange on the port in link.DevicePort and returns a DownloadResultCode.
+    // The port is closed and the working buffers are freed whatever happens. On any result but
+    // 0 the record table is emptied, so that nothing of an earlier download can be mistaken for
+    // this one's records.
+    int DownloadRecords(int sensorModelIndex);
+
+    // Result of the identification of the latest download; kept when the port did not open.
+    int DeviceType = DeviceUnknown;
+    // The download table: at most MaxRecords records; DownloadCount is its size.
+    std::vector<recReadDataSeg> DownloadTable;
+    int DownloadCount() const { return static_cast<int>(DownloadTable.size()); }
+
+    // Figures of the latest transfer.
+    std::size_t AssembledCount = 0;
+    int BlocksAccepted = 0;
+    int NaksSent = 0;
+    int Requests = 0;
+    bool EmptyMark = false;
+    bool Overflow = false; // the device sent more than the assembly buffer holds
+    // A copy of the assembled bytes, kept only when asked for (tests, diagnostics).
+    bool KeepAssembled = false;
+    std::vector<std::uint8_t> Assembled;
+
+private:
+    int Exchange(int sensorModelIndex);
+    // Sends bytes and waits until the transmit thread has written them.
+    void Send(const char* data, int count);
+    // Waits until the driver has put the bytes written so far on the line, so that closing the
+    // port (which purges its output) does not drop them.
+    void DrainOutput();
+    // True when RecvBuffer holds a whole block; n receives its payload size.
+    bool BlockWhole(int& n) const;
+    // The line is gone or the application is quitting: waiting longer cannot help.
+    bool Hopeless() const;
+
+    DeviceLink& link_;
+    std::size_t assemblyCapacity_;
+    std::vector<std::uint8_t> blockBuffer_;
+    std::vector<std::uint8_t> assemblyBuffer_;
+};
+
+// The chart's upper axis limit for a document whose largest level is largest: the next hundred
+// above it, rounded half to even, and 1100 beyond 900.
+int GraphAxisMax(int largestLevel);
+
+// The largest MinDb of records, starting from 0 (raises EConvertError on a non-number).
+int LargestLevel(const std::vector<recReadDataSeg>& records);
+
+// Model code of a document made from a download: the logger's, or the chosen sensor range.
+int DownloadModel(int deviceType, int sensorModelIndex);
+
+// A sensor model list index 0..2 from a stored value; anything else is taken as 0 (MAX).
+int ValidSensorModelIndex(int index);
+
+// What a new document made from downloaded records holds: the records, the model, the chart's
+// defaults with the axis limit of GraphAxisMax, and an empty memo.
+DocumentData DownloadDocumentData(std::vector<recReadDataSeg> records, int model);
+
+} // namespace qmv

@@ -1,0 +1,326 @@
+// The download exchange against the instrument simulator on a pseudo-terminal: what the program
+// sends, what it assembles and decodes, and how each fault of the transfer ends.
+#include <QElapsedTimer>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "device/download.h"
+#include "device/recorddecode.h"
+#include "protocol.h"
+#include "tests/device/simulator.h"
+
+namespace qmv {
+namespace {
+
+using test::Simulator;
+
+const QByteArray Type = "TYPE\r\n";
+const QByteArray Get = "GET\r\nC";
+const QByteArray Ack(1, '\x06');
+const QByteArray Nak(1, '\x15');
+
+// The payloads of the frames the simulator sends for data, in order.
+std::string Payloads(const std::vector<std::string>& frames) {
+    std::string out;
+    for (const std::string& f : frames)
+        out += f.substr(3, f.size() - 5);
+    return out;
+}
+
+std::vector<recReadDataSeg> Decoded(const std::string& bytes, int deviceType, int sensorIndex) {
+    std::vector<recReadDataSeg> out;
+    EXPECT_EQ(DecodeRecords(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
+                            deviceType, sensorIndex, out),
+              DecodeStatus::Ok);
+    return out;
+}
+
+std::string Assembled(const RecordDownload& d) {
+    return std::string(d.Assembled.begin(), d.Assembled.end());
+}
+
+// What the simulator logged as received, once it has logged at least the expected bytes (it
+// logs a moment after reading) or half a second has passed.
+QByteArray SentBytes(const Simulator& sim, const QByteArray& expected) {
+    QElapsedTimer clock;
+    clock.start();
+    QByteArray got = sim.Received();
+    while (got.size() < expected.size() && clock.elapsed() < 500) {
+        QThread::msleep(10);
+        got = sim.Received();
+    }
+    return got;
+}
+
+#define EXPECT_SENT(sim, expected) EXPECT_EQ(SentBytes(sim, expected), expected)
+
+class DownloadExchange : public ::testing::Test {
+protected:
+    // Starts the simulator with args and runs one download against it.
+    int Run(const QStringList& args, int sensorIndex = 0) {
+        if (!sim.Start(args)) {
+            ADD_FAILURE() << "simulator did not start";
+            return -1;
+        }
+        EXPECT_EQ(link.FindPort(), FindPortFound);
+        download.KeepAssembled = true;
+        QElapsedTimer clock;
+        clock.start();
+        const int result = download.DownloadRecords(sensorIndex);
+        elapsedMs = clock.elapsed();
+        // However it ended, the port is closed and the buffers are gone.
+        EXPECT_FALSE(link.Comm1.IsOpen());
+        EXPECT_TRUE(link.RecvBuffer.empty());
+        return result;
+    }
+
+    // A stale table from an earlier device, which a failed download must not leave behind.
+    void Stale() {
+        download.DownloadTable.assign(3,
+                                      recReadDataSeg{"00001", "0000", "0000", "0000", "050", "9",
+                                                     "2010/01/01 00:00", "9", "9", "9", "9", ""});
+    }
+
+    Simulator sim;
+    DeviceLink link;
+    RecordDownload download{link};
+    qint64 elapsedMs = 0;
+};
+
+TEST_F(DownloadExchange, FullLoggerDownloadIn1024ByteBlocks) {
+    const std::string records = qmvsim::GenerateLoggerRecords(250);
+    const auto frames =
+        qmvsim::BuildBlocks(records + qmvsim::LoggerEndMarker(), qmvsim::BlockMode::Large);
+    ASSERT_EQ(frames.size(), 9u);
+    ASSERT_EQ(Run({"--generate", "250"}), DownloadOk);
+    EXPECT_EQ(download.DeviceType, DeviceQMV27);
+    EXPECT_EQ(download.DownloadCount(), 250);
+    EXPECT_EQ(download.DownloadTable, Decoded(records, DeviceQMV27, 0));
+    EXPECT_EQ(download.DownloadTable.front().DataNo, "00001");
+    EXPECT_EQ(download.DownloadTable.back().DataNo, "00250");
+    EXPECT_EQ(download.AssembledCount, 9u * 1024u);
+    EXPECT_EQ(Assembled(download), Payloads(frames));
+    EXPECT_EQ(download.NaksSent, 0);
+    // One ACK per block and one for the EOT.
+    EXPECT_SENT(sim, Type + Get + Ack.repeated(10));
+}
+
+TEST_F(DownloadExchange, LoggerDownloadIn128ByteAndMixedBlocks) {
+    const std::string records = qmvsim::GenerateLoggerRecords(40);
+    const std::string data = records + qmvsim::LoggerEndMarker();
+    const auto small = qmvsim::BuildBlocks(data, qmvsim::BlockMode::Small);
+    ASSERT_EQ(Run({"--generate", "40", "--block-size", "128", "--line-rate", "0"}), DownloadOk);
+    EXPECT_EQ(download.DownloadTable, Decoded(records, DeviceQMV27, 0));
+    EXPECT_EQ(download.AssembledCount, small.size() * 128u);
+    EXPECT_EQ(Assembled(download), Payloads(small));
+    EXPECT_SENT(sim, Type + Get + Ack.repeated(static_cast<int>(small.size()) + 1));
+
+    const auto mixed = qmvsim::BuildBlocks(data, qmvsim::BlockMode::Mixed);
+    ASSERT_EQ(Run({"--generate", "40", "--block-size", "mixed", "--line-rate", "0"}), DownloadOk);
+    EXPECT_EQ(download.DownloadTable, Decoded(records, DeviceQMV27, 0));
+    EXPECT_EQ(Assembled(download), Payloads(mixed));
+    EXPECT_EQ(download.BlocksAccepted, static_cast<int>(mixed.size()));
+}
+
+TEST_F(DownloadExchange, SecondTypeDownloadOnTheMinRange) {
+    const std::string records = qmvsim::GeneratePlxRecords(30);
+    ASSERT_EQ(Run({"--device", "plx01", "--generate", "30", "--line-rate", "0"}, 2), DownloadOk);
+    EXPECT_EQ(download.DeviceType, DevicePLX01);
+    ASSERT_EQ(download.DownloadCount(), 30);
+    EXPECT_EQ(download.DownloadTable, Decoded(records, DevicePLX01, 2));
+    // The MIN range reads 40 above the device's own level.
+    const std::vector<recReadDataSeg> max = Decoded(records, DevicePLX01, 0);
+    for (std::size_t i = 0; i < max.size(); ++i)
+        EXPECT_EQ(StrToInt(download.DownloadTable[i].MinDb), StrToInt(max[i].MinDb) + 40);
+    EXPECT_EQ(download.DownloadTable[29].DataNo, "00030");
+    EXPECT_EQ(download.DownloadTable[0].Flag, "9");
+    EXPECT_SENT(sim, Type + Get + Ack + Ack);
+}
+
+TEST_F(DownloadExchange, EmptyDeviceGivesOneAndEmptiesTheTable) {
+    Stale();
+    EXPECT_EQ(Run({"--empty", "--line-rate", "0"}), DownloadEmpty);
+    EXPECT_TRUE(download.EmptyMark);
+    EXPECT_EQ(download.DownloadCount(), 0);
+    EXPECT_SENT(sim, Type + Get + Ack + Ack);
+}
+
+TEST_F(DownloadExchange, EotAloneAndMissingEndMarkerInventNoRecord) {
+    Stale();
+    EXPECT_EQ(Run({"--eot-only", "--line-rate", "0"}), DownloadOk);
+    EXPECT_EQ(download.DownloadCount(), 0);
+    EXPECT_EQ(download.AssembledCount, 0u);
+    EXPECT_SENT(sim, Type + Get + Ack);
+
+    // 62 records fill two 1024-byte blocks but for 2 bytes of zero padding: no 63rd record.
+    const std::string records = qmvsim::GenerateLoggerRecords(62);
+    EXPECT_EQ(Run({"--generate", "62", "--no-end-marker", "--line-rate", "0"}), DownloadOk);
+    EXPECT_EQ(download.DownloadTable, Decoded(records, DeviceQMV27, 0));
+}
+
+TEST_F(DownloadExchange, OneBadCrcIsAnsweredWithNakAndTheRepeatIsAccepted) {
+    const std::string records = qmvsim::GenerateLoggerRecords(100);
+    const auto frames =
+        qmvsim::BuildBlocks(records + qmvsim::LoggerEndMarker(), qmvsim::BlockMode::Large);
+    ASSERT_EQ(frames.size(), 4u);
+    ASSERT_EQ(Run({"--generate", "100", "--bad-crc", "2", "--line-rate", "0"}), DownloadOk);
+    EXPECT_EQ(download.NaksSent, 1);
+    EXPECT_EQ(download.DownloadTable, Decoded(records, DeviceQMV27, 0));
+    EXPECT_EQ(Assembled(download), Payloads(frames));
+    EXPECT_SENT(sim, Type + Get + Ack + Nak + Ack + Ack + Ack + Ack);
+}
+
+TEST_F(DownloadExchange, SixBadCopiesOfABlockGiveFour) {
+    Stale();
+    EXPECT_EQ(Run({"--generate", "20", "--bad-crc-always", "1", "--line-rate", "0"}),
+              DownloadNoAnswer);
+    EXPECT_EQ(download.NaksSent, 5);
+    EXPECT_EQ(download.AssembledCount, 0u);
+    EXPECT_EQ(download.DownloadCount(), 0);
+    EXPECT_SENT(sim, Type + Get + Nak.repeated(5));
+
+    // Five bad copies and a good sixth still make it.
+    EXPECT_EQ(Run({"--generate", "20", "--bad-crc", "1:5", "--line-rate", "0"}), DownloadOk);
+    EXPECT_EQ(download.DownloadCount(), 20);
+    EXPECT_SENT(sim, Type + Get + Nak.repeated(5) + Ack + Ack);
+}
+
+TEST_F(DownloadExchange, ARepeatedBlockIsAppendedTwice) {
+    const std::string records = qmvsim::GenerateLoggerRecords(100);
+    const auto frames =
+        qmvsim::BuildBlocks(records + qmvsim::LoggerEndMarker(), qmvsim::BlockMode::Large);
+    const int result = Run({"--generate", "100", "--repeat-block", "2", "--line-rate", "0"});
+    // The repeat shifts every later record, which may or may not still decode.
+    EXPECT_TRUE(result == DownloadOk || result == DownloadBlockLate) << result;
+    EXPECT_EQ(download.BlocksAccepted, 5);
+    EXPECT_EQ(Assembled(download),
+              Payloads({frames[0], frames[1], frames[1], frames[2], frames[3]}));
+    EXPECT_SENT(sim, Type + Get + Ack.repeated(6));
+}
+
+TEST_F(DownloadExchange, NoAnswerToTheRequestGivesFourAfterFiveRequests) {
+    Stale();
+    EXPECT_EQ(Run({"--silent", "GET", "--line-rate", "0"}), DownloadNoAnswer);
+    EXPECT_EQ(download.Requests, 5);
+    EXPECT_EQ(download.DeviceType, DeviceQMV27);
+    EXPECT_EQ(download.DownloadCount(), 0);
+    EXPECT_SENT(sim, Type + Get.repeated(5));
+    EXPECT_GE(elapsedMs, 800 + 5 * RequestWaitMs);
+
+    // An answer to the third request is taken.
+    EXPECT_EQ(Run({"--silent", "GET:2", "--generate", "5", "--line-rate", "0"}), DownloadOk);
+    EXPECT_EQ(download.Requests, 3);
+    EXPECT_EQ(download.DownloadCount(), 5);
+    EXPECT_SENT(sim, Type + Get.repeated(3) + Ack + Ack);
+}
+
+TEST_F(DownloadExchange, ABlockThatStopsHalfWayGivesThree) {
+    Stale();
+    EXPECT_EQ(Run({"--generate", "100", "--stall-block", "2", "--line-rate", "0"}),
+              DownloadBlockLate);
+    EXPECT_EQ(download.BlocksAccepted, 1);
+    EXPECT_EQ(download.DownloadCount(), 0);
+    EXPECT_SENT(sim, Type + Get + Ack);
+    EXPECT_GE(elapsedMs, 800 + 5 * BlockWaitMs);
+}
+
+TEST_F(DownloadExchange, SilenceAfterAnAckGivesFour) {
+    EXPECT_EQ(Run({"--generate", "100", "--silent-after-ack", "1", "--line-rate", "0"}),
+              DownloadNoAnswer);
+    EXPECT_EQ(download.BlocksAccepted, 1);
+    EXPECT_SENT(sim, Type + Get + Ack);
+    EXPECT_GE(elapsedMs, 800 + 5 * NextBlockWaitMs);
+}
+
+TEST_F(DownloadExchange, UnpluggingMidTransferEndsWithAnErrorAndThePortClosed) {
+    // Half a block, then the line is gone: the block cannot become whole.
+    Stale();
+    // Whether the half block was taken in before the hang-up was seen decides between "block
+    // not whole" and "next block did not begin"; both are errors.
+    int result = Run({"--generate", "100", "--unplug-block", "2:500", "--line-rate", "0"});
+    EXPECT_TRUE(result == DownloadBlockLate || result == DownloadNoAnswer) << result;
+    EXPECT_EQ(download.BlocksAccepted, 1);
+    EXPECT_EQ(download.DownloadCount(), 0);
+    // It gives up as soon as the line is lost instead of waiting out every retry.
+    EXPECT_LT(elapsedMs, 800 + 300 + 100 + 5 * BlockWaitMs);
+
+    // A whole block, then the line is gone: nothing can follow the ACK.
+    result = Run({"--generate", "100", "--unplug-block", "2", "--line-rate", "0"});
+    EXPECT_TRUE(result == DownloadBlockLate || result == DownloadNoAnswer) << result;
+    EXPECT_LE(download.BlocksAccepted, 2);
+    EXPECT_EQ(download.DownloadCount(), 0);
+    EXPECT_LT(elapsedMs, 800 + 300 + 100 + 5 * NextBlockWaitMs);
+}
+
+TEST_F(DownloadExchange, MoreThan250RecordsGivesThree) {
+    Stale();
+    EXPECT_EQ(Run({"--generate", "251", "--line-rate", "0"}), DownloadBlockLate);
+    EXPECT_EQ(download.DownloadCount(), 0);
+    EXPECT_FALSE(download.Overflow);
+}
+
+TEST(DownloadOverflow, MoreThanTheAssemblyBufferGivesThreeWithoutWritingPastIt) {
+    Simulator sim;
+    ASSERT_TRUE(sim.Start({"--generate", "200", "--line-rate", "0"}));
+    DeviceLink link;
+    ASSERT_EQ(link.FindPort(), FindPortFound);
+    // Four 1024-byte blocks fit; the fifth of seven does not.
+    RecordDownload download(link, 4096);
+    download.KeepAssembled = true;
+    EXPECT_EQ(download.DownloadRecords(0), DownloadBlockLate);
+    EXPECT_TRUE(download.Overflow);
+    EXPECT_EQ(download.AssembledCount, 4096u);
+    EXPECT_EQ(download.BlocksAccepted, 4);
+    EXPECT_EQ(download.DownloadCount(), 0);
+    EXPECT_FALSE(link.Comm1.IsOpen());
+    // The refused block gets no ACK.
+    EXPECT_SENT(sim, Type + Get + Ack.repeated(4));
+}
+
+TEST(DownloadOpen, NoPortOrUnknownDeviceGivesTwo) {
+    DeviceLink link;
+    RecordDownload download(link);
+    download.DeviceType = DevicePLX01;
+    link.DevicePort = QStringLiteral("/nonexistent/tty");
+    EXPECT_EQ(download.DownloadRecords(0), DownloadNoDevice);
+    // The port never opened: the device type of the previous download stays.
+    EXPECT_EQ(download.DeviceType, DevicePLX01);
+
+    Simulator sim;
+    ASSERT_TRUE(sim.Start({"--id", "XYZ99", "--line-rate", "0"}));
+    ASSERT_EQ(link.FindPort(), FindPortFound);
+    EXPECT_EQ(download.DownloadRecords(0), DownloadNoDevice);
+    EXPECT_EQ(download.DeviceType, DeviceUnknown);
+    EXPECT_SENT(sim, Type);
+    EXPECT_FALSE(link.Comm1.IsOpen());
+}
+
+TEST(GraphRules, AxisMaxFromTheLargestLevel) {
+    const std::pair<int, int> cases[] = {{0, 100},    {150, 200},  {250, 400}, {801, 900},
+                                         {850, 1100}, {900, 1100}, {49, 100},  {351, 500}};
+    for (const auto& [level, axis] : cases)
+        EXPECT_EQ(GraphAxisMax(level), axis) << level;
+    EXPECT_EQ(DownloadModel(DeviceQMV27, 2), ModelQMV27);
+    EXPECT_EQ(DownloadModel(DevicePLX01, 1), ModelGZNMid);
+    // A stored index out of range is taken as MAX rather than a model that does not exist.
+    EXPECT_EQ(DownloadModel(DevicePLX01, 7), ModelGZNMax);
+    EXPECT_EQ(DownloadModel(DeviceUnknown, -1), ModelGZNMax);
+
+    std::vector<recReadDataSeg> recs(2);
+    recs[0].MinDb = "095";
+    recs[1].MinDb = "120";
+    const DocumentData d = DownloadDocumentData(recs, ModelQMV27);
+    EXPECT_EQ(d.AxisMax, 200);
+    EXPECT_EQ(d.AxisMin, 0);
+    EXPECT_EQ(d.StdLevel, 200);
+    EXPECT_FALSE(d.BarGraph);
+    EXPECT_TRUE(d.Memo.empty());
+    recs[1].MinDb = "x";
+    EXPECT_THROW(LargestLevel(recs), EConvertError);
+}
+
+} // namespace
+} // namespace qmv
