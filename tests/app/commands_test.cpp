@@ -92,7 +92,7 @@ TEST_F(CommandsTest, CaptionsComeFromTheLanguageFile) {
     for (QAction* a : form.menuBar()->actions())
         if (a->isVisible())
             titles << a->text();
-    EXPECT_EQ(titles, QStringList({"File", "Edit", "Graph", "Window"}));
+    EXPECT_EQ(titles, QStringList({"File", "Device", "Edit", "Graph", "Window"}));
 }
 
 TEST_F(CommandsTest, MenusHoldTheCommandsInOrder) {
