@@ -3,6 +3,7 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -123,6 +124,10 @@ struct FaultyInfo {
     std::vector<const char*> args;
     ClockOutcome outcome;
 };
+
+void PrintTo(const FaultyInfo& info, std::ostream* out) {
+    *out << info.name;
+}
 
 class SetClockFault : public ::testing::TestWithParam<FaultyInfo> {};
 

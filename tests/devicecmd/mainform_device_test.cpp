@@ -150,12 +150,12 @@ TEST_F(DeviceCommandTest, ClockUsesAnInformationReplyThatCameInTwoPieces) {
 }
 
 class ClockFailure : public DeviceCommandTest,
-                     public ::testing::WithParamInterface<std::vector<const char*>> {};
+                     public ::testing::WithParamInterface<std::vector<std::string>> {};
 
 TEST_P(ClockFailure, ShowsSetErr) {
     QStringList args;
-    for (const char* a : GetParam())
-        args << a;
+    for (const std::string& a : GetParam())
+        args << QString::fromStdString(a);
     ASSERT_TRUE(sim_.Start(args));
     Run("AcDate");
     ExpectLast(Msg("MsgSetErr"), MessageKind::Error);
@@ -163,16 +163,16 @@ TEST_P(ClockFailure, ShowsSetErr) {
 }
 
 INSTANTIATE_TEST_SUITE_P(DeviceCommandTest, ClockFailure,
-                         ::testing::Values(std::vector<const char*>{"--length", "INFO:96"},
-                                           std::vector<const char*>{"--bad-checksum", "INFO"},
-                                           std::vector<const char*>{"--refuse", "INFO"},
-                                           std::vector<const char*>{"--refuse", "SET"}),
+                         ::testing::Values(std::vector<std::string>{"--length", "INFO:96"},
+                                           std::vector<std::string>{"--bad-checksum", "INFO"},
+                                           std::vector<std::string>{"--refuse", "INFO"},
+                                           std::vector<std::string>{"--refuse", "SET"}),
                          [](const auto& info) {
                              std::string name;
-                             for (const char* a : info.param)
-                                 for (const char* c = a; *c; ++c)
-                                     if (std::isalnum(static_cast<unsigned char>(*c)))
-                                         name += *c;
+                             for (const std::string& a : info.param)
+                                 for (char c : a)
+                                     if (std::isalnum(static_cast<unsigned char>(c)))
+                                         name += c;
                              return name;
                          });
 
