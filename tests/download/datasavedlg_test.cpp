@@ -241,8 +241,8 @@ TEST_F(DataSaveDlgTest, GraphTakesTheShownRowsOrTheSelectedOnes) {
     dlg->btnGraph->click();
     ASSERT_EQ(host.docs.size(), 1u);
     EXPECT_EQ(host.docs[0].model, ModelQMV27);
-    const std::vector<recReadDataSeg> shown(TenLoggerRecords().begin() + 2,
-                                            TenLoggerRecords().begin() + 7);
+    const std::vector<recReadDataSeg> all = TenLoggerRecords();
+    const std::vector<recReadDataSeg> shown(all.begin() + 2, all.begin() + 7);
     EXPECT_EQ(host.docs[0].records, shown);
     EXPECT_EQ(host.docs[0].axisMax, 200); // largest 107
 
