@@ -101,7 +101,11 @@ TEST_F(DownloadCommand, SecondTypeOnTheMinRangeSurvivesSaveAndReopen) {
     dlg->cbModelListChange(1);
     EXPECT_EQ(form.SensorModelIndex, 1);
     AnswerClose(TCloseDlg::NoSaveAnswer);
+    // Closing the last window would otherwise ask the application to quit, which ends every
+    // wait of the next case at once.
+    QApplication::setQuitOnLastWindowClosed(false);
     form.close();
+    QApplication::setQuitOnLastWindowClosed(true);
     EXPECT_EQ(Store()->value("System/DListIndex").toInt(), 1);
 }
 
