@@ -331,14 +331,7 @@ void TMDIChild::ShowDetails() {
 }
 
 void TMDIChild::DrawChart() {
-    DocumentData d;
-    d.Model = data_.Model;
-    d.BarGraph = data_.BarGraph;
-    d.AxisMax = data_.AxisMax;
-    d.AxisMin = data_.AxisMin;
-    d.StdLevel = data_.StdLevel;
-    d.Records = data_.Records;
-    Chart1->Render(BuildChartData(d, host_.Switches()), Tx("Graph", "GraphX"),
+    Chart1->Render(BuildChartData(data_, host_.Switches()), Tx("Graph", "GraphX"),
                    Tx("Graph", "GraphY"));
 }
 

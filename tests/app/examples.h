@@ -9,7 +9,7 @@
 namespace qmv::test {
 
 inline std::string Two(int v) {
-    char b[8];
+    char b[16];
     std::snprintf(b, sizeof b, "%02d", v);
     return b;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "command.h"
+#include "coreapp.h"
 #include "data/codepage.h"
 #include "data/profile.h"
 #include "data/record.h"
@@ -50,17 +51,6 @@ The timing value of the PLX01 device. Without VALUE, reads it and prints its two
 With VALUE (0 to 60), writes it and prints the outcome's message; a value outside the range is
 refused before any port is opened.
 )") + ExitStatusHelp;
-
-// The application object the serial component and the waits need, for one command's run.
-struct CoreApp {
-    static int argc;
-    static char name[];
-    static char* argv[];
-    QCoreApplication app{argc, argv};
-};
-int CoreApp::argc = 1;
-char CoreApp::name[] = "qmvtool";
-char* CoreApp::argv[] = {CoreApp::name, nullptr};
 
 std::string Text(const char* key) {
     return qmv::CodePageToUtf8(qmv::InterfaceTexts().Text("Msg", key));

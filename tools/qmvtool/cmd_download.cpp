@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "command.h"
+#include "coreapp.h"
 #include "data/codepage.h"
 #include "data/datafile.h"
 #include "data/profile.h"
@@ -74,10 +75,7 @@ int RunDownload(const std::vector<std::string>& args) {
     if (out.empty())
         return UsageError("download", "needs an output file");
 
-    static int argc = 1;
-    static char name[] = "qmvtool";
-    static char* argv[] = {name, nullptr};
-    QCoreApplication app(argc, argv);
+    CoreApp app;
     LoadInterfaceTexts();
 
     qmv::DeviceLink link;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "command.h"
+#include "coreapp.h"
 #include "data/codepage.h"
 #include "data/profile.h"
 #include "device/devicelink.h"
@@ -39,10 +40,7 @@ Exit status:
 int RunIdentify(const std::vector<std::string>& args) {
     if (!args.empty())
         return UsageError("identify", "takes no arguments");
-    static int argc = 1;
-    static char name[] = "qmvtool";
-    static char* argv[] = {name, nullptr};
-    QCoreApplication app(argc, argv);
+    CoreApp app;
     LoadInterfaceTexts();
 
     qmv::DeviceLink link;
