@@ -8,8 +8,8 @@
 
 #include <stdexcept>
 #include <string>
-#include <vector>
 #include <sys/resource.h>
+#include <vector>
 
 #include "device/devicelink.h"
 #include "simulator.h"
@@ -19,16 +19,7 @@ namespace {
 
 using test::Simulator;
 
-// Records what the frame asked of the window.
-struct CountingUi : DeviceCommandUi {
-    int prompts = 0, begins = 0, ends = 0;
-    bool AskToConnect() override {
-        ++prompts;
-        return false;
-    }
-    void BeginCommand() override { ++begins; }
-    void EndCommand() override { ++ends; }
-};
+using test::CountingUi;
 
 struct Identified {
     FrameStatus status;

@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include "device/devicelink.h"
+
 namespace qmv::test {
 
 class Simulator {
@@ -35,6 +37,17 @@ private:
     QTemporaryDir dir_;
     QProcess process_;
     QString path_;
+};
+
+// Records what a device command asked of the window around it.
+struct CountingUi : DeviceCommandUi {
+    int prompts = 0, begins = 0, ends = 0;
+    bool AskToConnect() override {
+        ++prompts;
+        return false;
+    }
+    void BeginCommand() override { ++begins; }
+    void EndCommand() override { ++ends; }
 };
 
 } // namespace qmv::test

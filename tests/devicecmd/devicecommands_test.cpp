@@ -15,14 +15,7 @@ namespace {
 
 using test::Simulator;
 
-struct CountingUi : DeviceCommandUi {
-    int prompts = 0, begins = 0;
-    bool AskToConnect() override {
-        ++prompts;
-        return false;
-    }
-    void BeginCommand() override { ++begins; }
-};
+using test::CountingUi;
 
 QDateTime FixedClock() {
     return QDateTime(QDate(2026, 12, 7), QTime(14, 5, 31));
