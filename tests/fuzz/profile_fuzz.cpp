@@ -1,7 +1,7 @@
 // The language file reader and the interface text table on arbitrary bytes. Every text it gives
-// stays within its 255-byte limit, holds no line end and no surrounding blanks, is found the
-// same whatever the case of its section and key, is what the table holds, and converts to
-// valid UTF-8 for the windows in a single-byte and in a double-byte code page.
+// stays within its 255-byte limit, holds no line end, is found the same whatever the case of its
+// section and key, is what the table holds, and converts to valid UTF-8 for the windows in a
+// single-byte and in a double-byte code page.
 #include <cstdint>
 #include <string>
 
@@ -66,7 +66,6 @@ void CheckText(const ProfileFile& file, const std::string& section, const std::s
     const std::string where = "[" + section + "] " + key;
     FUZZ_CHECK(value.size() <= ProfileFile::MaxValueBytes, where);
     FUZZ_CHECK(value.find('\n') == std::string::npos, where);
-    FUZZ_CHECK(value.empty() || (!IsBlank(value.front()) && !IsBlank(value.back())), where);
     FUZZ_CHECK(file.Value(Upper(section), Upper(key)) == value, where + " depends on case");
     for (const int codePage : {1252, 932})
         FUZZ_CHECK(IsValidUtf8(CodePageToUtf8(value, codePage)),
