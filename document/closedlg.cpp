@@ -56,8 +56,17 @@ void TCloseDlg::FillTexts() {
     btnCancel->setText(Tx("Button", "CancelBtn"));
 }
 
+void TCloseDlg::reject() {
+    // Escape and the title bar's close box lose nothing: they count as Cancel.
+    done(CancelAnswer);
+}
+
 int TCloseDlg::Execute() {
     FillTexts();
+    // The button that last had the focus (Do not save, or a Save All greyed since) would
+    // otherwise take Enter at the next prompt.
+    btnSave->setDefault(true);
+    btnSave->setFocus(Qt::OtherFocusReason);
     if (hook_)
         return hook_(*this);
     if (parentWidget()) {
@@ -65,7 +74,15 @@ int TCloseDlg::Execute() {
         const QRect pr = parentWidget()->frameGeometry();
         move(pr.center() - QPoint(width() / 2, height() / 2));
     }
-    return exec();
+    const int answer = exec();
+    switch (answer) {
+    case SaveAnswer:
+    case AllSaveAnswer:
+    case NoSaveAnswer:
+        return answer;
+    default:
+        return CancelAnswer;
+    }
 }
 
 } // namespace qmv

@@ -20,7 +20,8 @@ public:
     QString FileLabel;          // caption of the document being closed
     bool IsNewDocument = false; // never saved: its FileName is still the NewFile text
 
-    // Fills the texts, then asks: modally, or through the hook a test installed.
+    // Fills the texts, makes Save the default button again, then asks: modally, or through the
+    // hook a test installed. Closing the prompt by Escape or its close box answers Cancel.
     int Execute();
 
     // Replaces the modal loop (tests). The hook sees the dialog with its texts filled in.
@@ -36,6 +37,9 @@ public:
     QPushButton* btnAllSave;
     QPushButton* btnNoSave;
     QPushButton* btnCancel;
+
+public slots:
+    void reject() override;
 
 private:
     AnswerHook hook_;

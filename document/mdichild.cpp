@@ -526,8 +526,10 @@ bool TMDIChild::CloseQuery() {
         RunReported(this, [&] { host_.SaveAllDocuments(); });
         // Save All skips documents without records; closing one of those would lose its memo.
         return !modified_;
-    default:
+    case TCloseDlg::NoSaveAnswer:
         return true;
+    default:
+        return false; // an answer that is none of the buttons must not throw the changes away
     }
 }
 
