@@ -594,7 +594,19 @@ void TMainForm::UpdateCommandStates() {
         Command("AcSave")->setEnabled(doc->Modified());
 }
 
+bool TMainForm::DeviceCommandRunning() const {
+    return commandUi_->Busy() || link_->Comm1.IsOpen();
+}
+
 void TMainForm::closeEvent(QCloseEvent* event) {
+    // A close box still works on a disabled window. Closing in the middle of an exchange would
+    // ask the save questions from inside the command's waits, over greyed windows, and cut the
+    // transfer off; the user closes again once the command has ended.
+    if (DeviceCommandRunning()) {
+        Dialogs().Beep();
+        event->ignore();
+        return;
+    }
     const std::vector<TMDIChild*> docs = docs_;
     for (TMDIChild* doc : docs) {
         bool mayClose = false;

@@ -98,6 +98,8 @@ public:
     TOKBottomDlg& ConnectPrompt() { return *okBottomDlg_; }
     // The state window shown while records are downloaded.
     TfmComm& CommWindow() { return *fmComm_; }
+    // A device command is running: the window is disabled and the port may be open.
+    bool DeviceCommandRunning() const;
 
     // Commands.
     QAction* Command(const char* name) const override;

@@ -20,6 +20,8 @@ public:
     bool AskToConnect() override;
     void BeginCommand() override;
     void EndCommand() override;
+    // Between BeginCommand and EndCommand.
+    bool Busy() const { return busy_; }
 
 private:
     QPointer<QWidget> mainWindow_;

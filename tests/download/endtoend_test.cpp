@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QTimer>
 
 #include "device/datasavedlg.h"
 #include "device/download.h"
@@ -152,6 +153,48 @@ TEST_F(DownloadCommand, AClosedDialogIsFreedAndTheCommandMakesANewOne) {
     ASSERT_NE(Dialog(), nullptr);
     EXPECT_EQ(Count(sim.Received(), "TYPE"), 2);
     EXPECT_EQ(Dialog()->Info->topLevelItemCount(), 5);
+}
+
+TEST_F(DownloadCommand, ClosingTheProgramDuringADownloadIsRefused) {
+    ASSERT_TRUE(sim.Start({"--generate", "40", "--line-rate", "0"}));
+    TMainForm& form = Form();
+    QApplication::setQuitOnLastWindowClosed(false);
+    form.Command("AcNewFile")->trigger();
+    TMDIChild* doc = form.ActiveDocument();
+    doc->SetRecords({LoggerRecord(1, "100", "2010/05/31 10:00")}, ModelQMV27);
+    doc->RefreshAfterChange(0);
+    AnswerClose(TCloseDlg::NoSaveAnswer);
+
+    // The close box, pressed while the download waits for the instrument.
+    int tries = 0;
+    bool closed = true;
+    QTimer closeBox;
+    QObject::connect(&closeBox, &QTimer::timeout, [&] {
+        if (tries == 0 && form.DeviceCommandRunning()) {
+            ++tries;
+            EXPECT_FALSE(form.isEnabled());
+            closed = form.close();
+        }
+    });
+    closeBox.start(5);
+    form.Command("AcLoad")->trigger();
+    closeBox.stop();
+
+    ASSERT_EQ(tries, 1);
+    EXPECT_FALSE(closed);
+    EXPECT_TRUE(closeLabels_.empty()); // no save question in the middle of the transfer
+    EXPECT_EQ(dialogs_.beeps, 1);
+    EXPECT_TRUE(form.isVisible());
+    ASSERT_NE(Dialog(), nullptr);
+    EXPECT_EQ(Dialog()->LastResult(), DownloadOk);
+    EXPECT_EQ(Dialog()->DownloadCount(), 40);
+    EXPECT_FALSE(form.DeviceCommandRunning());
+    EXPECT_TRUE(form.isEnabled());
+
+    // Once the command has ended, closing asks as always.
+    EXPECT_TRUE(form.close());
+    EXPECT_EQ(closeLabels_.size(), 1u);
+    QApplication::setQuitOnLastWindowClosed(true);
 }
 
 // qmvtool download: the file it writes and its exit statuses.
