@@ -34,6 +34,10 @@ namespace {
 // More rows than this cannot be drawn as one chart of the second device type.
 constexpr int GraphRowLimit = 10000;
 
+// Data numbers repeat (the logger counts in one byte), so each row of the list keeps the
+// position of its entry in the table.
+constexpr int TablePositionRole = Qt::UserRole;
+
 // Reads a run of digits of exactly the given length at pos.
 bool Digits(const std::string& s, std::size_t pos, std::size_t count, int& value) {
     if (pos + count > s.size())
@@ -228,8 +232,8 @@ void TDataSaveDlg::FormShow() {
         lastResult_ = result;
         if (result == DownloadOk) {
             Info->setUpdatesEnabled(false);
-            for (const recReadDataSeg& r : download_.DownloadTable)
-                AddRow(r);
+            for (int i = 0; i < DownloadCount(); ++i)
+                AddRow(i);
             Info->setUpdatesEnabled(true);
             FillSearchDefaults();
         }
@@ -303,13 +307,15 @@ void TDataSaveDlg::SetUpControls() {
         w->setEnabled(false);
 }
 
-void TDataSaveDlg::AddRow(const recReadDataSeg& r) {
+void TDataSaveDlg::AddRow(int position) {
+    const recReadDataSeg& r = download_.DownloadTable[static_cast<std::size_t>(position)];
     const bool logger = download_.DeviceType == DeviceQMV27;
     QStringList texts{ToQ(FormatDataNo(logger ? ModelQMV27 : ModelGZNMax, r.DataNo)), ToQ(r.MinDb),
                       ToQ(r.Date)};
     if (logger)
         texts << ToQ(FlagText(r.Flag, InterfaceTexts().Text("Flag", "GetFlag1")));
-    new QTreeWidgetItem(Info, texts);
+    auto* item = new QTreeWidgetItem(Info, texts);
+    item->setData(0, TablePositionRole, position);
 }
 
 void TDataSaveDlg::FillRows(int first, int last) {
@@ -317,7 +323,7 @@ void TDataSaveDlg::FillRows(int first, int last) {
     first = std::max(first, 0);
     last = std::min(last, DownloadCount() - 1);
     for (int i = first; i <= last; ++i)
-        AddRow(download_.DownloadTable[static_cast<std::size_t>(i)]);
+        AddRow(i);
 }
 
 void TDataSaveDlg::FillSearchDefaults() {
@@ -364,15 +370,16 @@ void TDataSaveDlg::btnSearchClick() {
                 return;
             }
             // Every number is read before the list changes, so a bad one leaves it as it was.
-            std::vector<const recReadDataSeg*> rows;
-            for (const recReadDataSeg& r : download_.DownloadTable) {
-                const int no = StrToInt(r.DataNo);
+            std::vector<int> rows;
+            for (int i = 0; i < DownloadCount(); ++i) {
+                const int no =
+                    StrToInt(download_.DownloadTable[static_cast<std::size_t>(i)].DataNo);
                 if (from <= no && no <= to)
-                    rows.push_back(&r);
+                    rows.push_back(i);
             }
             Info->clear();
-            for (const recReadDataSeg* r : rows)
-                AddRow(*r);
+            for (int i : rows)
+                AddRow(i);
         } else if (rbDate->isChecked()) {
             const std::optional<int> from = DateNumber(FromQ(meStDate->text()));
             const std::optional<int> to = DateNumber(FromQ(meEdDate->text()));
@@ -384,10 +391,11 @@ void TDataSaveDlg::btnSearchClick() {
                 return;
             }
             Info->clear();
-            for (const recReadDataSeg& r : download_.DownloadTable) {
-                const std::optional<int> day = DateNumber(r.Date);
+            for (int i = 0; i < DownloadCount(); ++i) {
+                const std::optional<int> day =
+                    DateNumber(download_.DownloadTable[static_cast<std::size_t>(i)].Date);
                 if (day && *from <= *day && *day <= *to)
-                    AddRow(r);
+                    AddRow(i);
             }
         }
     });
@@ -455,13 +463,10 @@ void TDataSaveDlg::btnGraphClick() {
             QTreeWidgetItem* item = Info->topLevelItem(i);
             if (!selected.isEmpty() && !item->isSelected())
                 continue;
-            const int no = StrToInt(FromQ(item->text(0)));
-            for (const recReadDataSeg& r : download_.DownloadTable) {
-                if (StrToInt(r.DataNo) == no) {
-                    records.push_back(r);
-                    break;
-                }
-            }
+            bool listed = false;
+            const int position = item->data(0, TablePositionRole).toInt(&listed);
+            if (listed && position >= 0 && position < DownloadCount())
+                records.push_back(download_.DownloadTable[static_cast<std::size_t>(position)]);
         }
         const int axisMax = GraphAxisMax(LargestLevel(records));
         host_.MakeDocument(std::move(records), model, axisMax);

@@ -108,7 +108,8 @@ protected:
 
 private:
     void SetUpControls();
-    void AddRow(const recReadDataSeg& r);
+    // Adds the row of the table entry at position.
+    void AddRow(int position);
     void FillRows(int first, int last);
     void ShowFailure(int result);
     // Runs a handler inside the general error report.

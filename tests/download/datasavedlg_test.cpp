@@ -265,6 +265,29 @@ TEST_F(DataSaveDlgTest, GraphTakesTheShownRowsOrTheSelectedOnes) {
     EXPECT_EQ(host.docs[2].axisMax, 200);
 }
 
+TEST_F(DataSaveDlgTest, GraphCopiesEachRowsOwnRecordWhenDataNumbersRepeat) {
+    // The logger's one-byte number wraps: 255, then 0, 1, ... again.
+    const std::vector<recReadDataSeg> table = {
+        Logger(255, "101", "2010/05/31 10:00"), Logger(1, "102", "2010/05/31 10:01"),
+        Logger(0, "103", "2010/05/31 10:02"), Logger(1, "104", "2010/05/31 10:03")};
+    Table(DeviceQMV27, table);
+    DateSearch("2010/05/31", "2010/05/31");
+    ASSERT_EQ(Column(dlg->Info, 0), (QStringList{"255", "001", "000", "001"}));
+    dlg->btnGraph->click();
+    ASSERT_EQ(host.docs.size(), 1u);
+    std::vector<std::string> levels;
+    for (const recReadDataSeg& r : host.docs[0].records)
+        levels.push_back(r.MinDb);
+    EXPECT_EQ(levels, (std::vector<std::string>{"101", "102", "103", "104"}));
+    EXPECT_EQ(host.docs[0].records, table);
+
+    SelectRows({3});
+    dlg->btnGraph->click();
+    ASSERT_EQ(host.docs.size(), 2u);
+    ASSERT_EQ(host.docs[1].records.size(), 1u);
+    EXPECT_EQ(host.docs[1].records[0].MinDb, "104");
+}
+
 TEST_F(DataSaveDlgTest, GraphAxisMaxForTheLargestLevel) {
     const char* levels[] = {"000", "150", "250", "801", "850", "900"};
     const int axes[] = {100, 200, 400, 900, 1100, 1100};
