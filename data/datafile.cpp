@@ -1,13 +1,6 @@
 #include "datafile.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <fcntl.h>
-#include <fstream>
-#include <iterator>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <algorithm>
 
 #include "codepage.h"
 
@@ -50,23 +43,31 @@ std::string Cut(const std::string& slot, int offset, int width) {
     return field;
 }
 
-// Splits a file's bytes into lines: LF ends a line, a CR before it is dropped. A final line
-// without a line end still counts; an empty tail after the last line end does not.
+// Splits a file's bytes into lines: CR LF, LF and a lone CR each end a line (files that passed
+// through other systems end lines either way). A final line without a line end still counts; an
+// empty tail after the last line end does not.
 std::vector<std::string> SplitLines(const std::string& bytes) {
     std::vector<std::string> lines;
     std::size_t pos = 0;
     while (pos < bytes.size()) {
-        std::size_t end = bytes.find('\n', pos);
-        const bool last = end == std::string::npos;
-        if (last)
+        std::size_t end = bytes.find_first_of("\r\n", pos);
+        if (end == std::string::npos)
             end = bytes.size();
-        std::string line = bytes.substr(pos, end - pos);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(std::move(line));
+        lines.push_back(bytes.substr(pos, end - pos));
         pos = end + 1;
+        if (end < bytes.size() && bytes[end] == '\r' && pos < bytes.size() && bytes[pos] == '\n')
+            ++pos;
     }
     return lines;
+}
+
+// A header value held in the range its column can be written back in: a negative value parses
+// but has no zero-filled form of the column's width, so the document could never be saved.
+int HeaderValue(const std::string& text, int digits) {
+    int most = 1;
+    for (int d = 0; d < digits; ++d)
+        most *= 10;
+    return std::clamp(StrToInt(text), 0, most - 1);
 }
 
 bool IsDigits(const std::string& s) {
@@ -114,18 +115,18 @@ LoadResult ParseDataFile(const std::string& bytes, DocumentData& doc) {
     try {
         if (first.size() > 16 && first[16] == ',') {
             // Older header form with three-digit axis values.
-            doc.Model = StrToInt(Cut(first, 8, 2));
+            doc.Model = HeaderValue(Cut(first, 8, 2), 2);
             doc.BarGraph = StrToInt(Cut(first, 11, 1)) != 0;
-            doc.AxisMax = StrToInt(Cut(first, 13, 3));
-            doc.AxisMin = StrToInt(Cut(first, 17, 3));
-            doc.StdLevel = StrToInt(Cut(first, 21, 3));
+            doc.AxisMax = HeaderValue(Cut(first, 13, 3), 4);
+            doc.AxisMin = HeaderValue(Cut(first, 17, 3), 4);
+            doc.StdLevel = HeaderValue(Cut(first, 21, 3), 4);
         } else {
             const std::string header = first.substr(0, HeaderSlotBytes - 1);
-            doc.Model = StrToInt(Cut(header, 8, 2));
+            doc.Model = HeaderValue(Cut(header, 8, 2), 2);
             doc.BarGraph = StrToInt(Cut(header, 11, 1)) != 0;
-            doc.AxisMax = StrToInt(Cut(header, 13, 4));
-            doc.AxisMin = StrToInt(Cut(header, 18, 4));
-            doc.StdLevel = StrToInt(Cut(header, 23, 4));
+            doc.AxisMax = HeaderValue(Cut(header, 13, 4), 4);
+            doc.AxisMin = HeaderValue(Cut(header, 18, 4), 4);
+            doc.StdLevel = HeaderValue(Cut(header, 23, 4), 4);
         }
     } catch (const EConvertError& e) {
         return fail(std::string("bad header: ") + e.what());
@@ -145,13 +146,16 @@ LoadResult ParseDataFile(const std::string& bytes, DocumentData& doc) {
         // The slot takes the line without its last character (the closing comma), at most
         // the slot size less its terminating zero.
         std::string slot = line.empty() ? std::string() : line.substr(0, line.size() - 1);
-        if (slot.size() > static_cast<std::size_t>(RecordLineSlot - 1))
+        const bool cut = slot.size() > static_cast<std::size_t>(RecordLineSlot - 1);
+        if (cut)
             slot.resize(RecordLineSlot - 1);
         recReadDataSeg r;
         for (int f = 0; f < 12; ++f)
             *FieldOf(r, f) = Cut(slot, RecordColumns[f].offset, RecordColumns[f].width);
-        // A cut through a double-byte character would leave half a character behind.
-        r.Note.resize(WholeCharPrefix(r.Note, r.Note.size()));
+        // A cut through a double-byte character would leave half a character behind. A note
+        // that was not cut is kept whole: its last byte may be a character of another code page.
+        if (cut)
+            r.Note.resize(WholeCharPrefix(r.Note, r.Note.size()));
         records.push_back(std::move(r));
     }
     doc.Records = std::move(records);
@@ -159,14 +163,14 @@ LoadResult ParseDataFile(const std::string& bytes, DocumentData& doc) {
 }
 
 LoadResult LoadDataFile(const std::string& path, DocumentData& doc) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return {LoadStatus::OpenFailed, std::string("cannot open: ") + std::strerror(errno)};
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
+    std::string bytes;
+    const ReadResult read = ReadRegularFile(path, bytes);
+    if (read.status == ReadStatus::OpenFailed)
+        return {LoadStatus::OpenFailed, read.detail};
+    if (read.status != ReadStatus::Ok) {
         doc.Records.clear();
         doc.Memo.clear();
-        return {LoadStatus::BadData, "read error"};
+        return {LoadStatus::BadData, read.detail};
     }
     return ParseDataFile(bytes, doc);
 }
@@ -216,7 +220,9 @@ bool FormatDataFile(const DocumentData& doc, const std::string& versionText, std
             if (value.find_first_of("\r\n") != std::string::npos)
                 return refuse("record " + std::to_string(n + 1) + ": a field holds a line break");
             if (f == 11) {
-                fitted = value.substr(0, WholeCharPrefix(value, width));
+                // Only a note that has to be cut loses a trailing lead byte with the cut.
+                fitted =
+                    value.size() <= width ? value : value.substr(0, WholeCharPrefix(value, width));
             } else if (f <= 4 && FitNumber(value, width, fitted)) {
                 // zero-filled into its column
             } else if (value.size() <= width) {
@@ -242,70 +248,6 @@ bool FormatDataFile(const DocumentData& doc, const std::string& versionText, std
         }
     out = std::move(text);
     return true;
-}
-
-SaveResult WriteFileAtomically(const std::string& path, const std::string& bytes,
-                               const ChunkWriter& writer) {
-    const std::size_t slash = path.rfind('/');
-    std::string tmpl = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) +
-                       ".qmvsave-XXXXXX";
-    std::vector<char> name(tmpl.begin(), tmpl.end());
-    name.push_back('\0');
-    const int fd = mkstemp(name.data());
-    if (fd < 0)
-        return {SaveStatus::OpenFailed, std::string("cannot create: ") + std::strerror(errno)};
-    const std::string tmpPath(name.data());
-
-    // A file that is replaced keeps its permissions; a new one gets the usual ones.
-    struct stat st {};
-    mode_t mode = 0666;
-    if (stat(path.c_str(), &st) == 0)
-        mode = st.st_mode & 07777;
-    else {
-        const mode_t mask = umask(0);
-        umask(mask);
-        mode = 0666 & ~mask;
-    }
-    fchmod(fd, mode);
-
-    const auto posixWrite = [](int f, const char* data, std::size_t size) {
-        while (size > 0) {
-            const ssize_t n = ::write(f, data, size);
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
-                return false;
-            }
-            data += n;
-            size -= static_cast<std::size_t>(n);
-        }
-        return true;
-    };
-    bool ok = true;
-    constexpr std::size_t Chunk = 4096;
-    for (std::size_t pos = 0; ok && pos < bytes.size(); pos += Chunk) {
-        const std::size_t size = std::min(Chunk, bytes.size() - pos);
-        ok = writer ? writer(fd, bytes.data() + pos, size)
-                    : posixWrite(fd, bytes.data() + pos, size);
-    }
-    std::string why = ok ? std::string() : std::string("write failed: ") + std::strerror(errno);
-    if (ok && ::fsync(fd) != 0) {
-        ok = false;
-        why = std::string("cannot flush: ") + std::strerror(errno);
-    }
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        why = std::string("cannot close: ") + std::strerror(errno);
-    }
-    if (ok && std::rename(tmpPath.c_str(), path.c_str()) != 0) {
-        ok = false;
-        why = std::string("cannot replace the file: ") + std::strerror(errno);
-    }
-    if (!ok) {
-        ::unlink(tmpPath.c_str());
-        return {SaveStatus::WriteFailed, why};
-    }
-    return {};
 }
 
 SaveResult SaveDataFile(const std::string& path, const DocumentData& doc,

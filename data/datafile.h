@@ -2,10 +2,10 @@
 // memo section, CR LF line ends, bytes of the code page.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <vector>
 
+#include "fileio.h"
 #include "record.h"
 
 namespace qmv {
@@ -30,7 +30,7 @@ constexpr int VersionWidth = 7;
 enum class LoadStatus {
     Ok,
     OpenFailed, // the file could not be opened at all
-    BadData,    // empty file, bad header, unreadable line, too many records
+    BadData,    // not a file, empty file, bad header, read error, too many records
 };
 
 struct LoadResult {
@@ -47,29 +47,10 @@ LoadResult ParseDataFile(const std::string& bytes, DocumentData& doc);
 // the four filter codes of the first record. Raises EConvertError.
 void CheckForDisplay(const DocumentData& doc);
 
-enum class SaveStatus {
-    Ok,
-    OpenFailed,  // the file could not be created (folder missing, no right to write)
-    WriteFailed, // a write failed, or a record cannot be written without corrupting the file
-};
-
-struct SaveResult {
-    SaveStatus status = SaveStatus::Ok;
-    std::string detail;
-};
-
 // The exact bytes of the data file, or false with detail when a record field cannot be put in
 // its column (the reader would then mis-read every later field).
 bool FormatDataFile(const DocumentData& doc, const std::string& versionText, std::string& out,
                     std::string* detail = nullptr);
-
-// Writes one chunk; returns false on a write error. Tests inject failures through it.
-using ChunkWriter = std::function<bool(int fd, const char* data, std::size_t size)>;
-
-// Writes bytes to path through a temporary file in the same folder that replaces path only when
-// every write succeeded, so a failed save never destroys the file that was there.
-SaveResult WriteFileAtomically(const std::string& path, const std::string& bytes,
-                               const ChunkWriter& writer = {});
 
 SaveResult SaveDataFile(const std::string& path, const DocumentData& doc,
                         const std::string& versionText, const ChunkWriter& writer = {});

@@ -19,10 +19,14 @@ std::string ProgramFolder() {
 std::string FindLanguageFile(const std::string& programFolder) {
     const std::string beside = programFolder + LanguageFileName;
     const std::string installed = programFolder + "../share/qmvwin/" + LanguageFileName;
-    struct stat st {};
-    if (::stat(beside.c_str(), &st) == 0)
+    // Only a regular file counts: a folder of that name is as good as no file.
+    const auto isFile = [](const std::string& path) {
+        struct stat st {};
+        return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    };
+    if (isFile(beside))
         return beside;
-    if (::stat(installed.c_str(), &st) == 0)
+    if (isFile(installed))
         return installed;
     return beside;
 }

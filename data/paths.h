@@ -8,7 +8,7 @@ namespace qmv {
 std::string ProgramFolder();
 
 // The language file the program reads: beside the executable, else the installed copy in
-// ../share/qmvwin/ relative to it. Returns the first candidate when neither exists.
+// ../share/qmvwin/ relative to it. Returns the first candidate when neither is a regular file.
 std::string FindLanguageFile(const std::string& programFolder);
 
 constexpr const char* LanguageFileName = "QMVLanguage.Lib";

@@ -1,9 +1,8 @@
 #include "profile.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
-#include <sstream>
+
+#include "fileio.h"
 
 namespace qmv {
 
@@ -31,15 +30,21 @@ std::string TableKey(const std::string& section, const std::string& key) {
     return Lower(section) + '\n' + Lower(key);
 }
 
+// One pair of matching quotes around a value is removed, so that a text may keep blanks at
+// its ends.
+std::string Unquote(const std::string& value) {
+    if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
+        return value.substr(1, value.size() - 2);
+    return value;
+}
+
 } // namespace
 
 bool ProfileFile::LoadFile(const std::string& path) {
     entries_.clear();
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
+    // A file that cannot be read, or is not a file at all, counts as missing.
+    std::string bytes;
+    if (ReadRegularFile(path, bytes).status != ReadStatus::Ok)
         return false;
     LoadBytes(bytes);
     return true;
@@ -49,7 +54,9 @@ void ProfileFile::LoadBytes(const std::string& bytes) {
     entries_.clear();
     std::string section;
     bool inSection = false;
-    std::size_t pos = 0;
+    // A UTF-8 byte-order mark would otherwise stick to the first section's name.
+    static const std::string Bom = "\xEF\xBB\xBF";
+    std::size_t pos = bytes.compare(0, Bom.size(), Bom) == 0 ? Bom.size() : 0;
     while (pos <= bytes.size()) {
         std::size_t end = bytes.find('\n', pos);
         if (end == std::string::npos)
@@ -70,7 +77,7 @@ void ProfileFile::LoadBytes(const std::string& bytes) {
         const std::size_t eq = line.find('=');
         if (eq == std::string::npos)
             continue;
-        std::string value = Trim(line.substr(eq + 1));
+        std::string value = Unquote(Trim(line.substr(eq + 1)));
         if (value.size() > MaxValueBytes)
             value.resize(MaxValueBytes);
         entries_.push_back({section, Lower(Trim(line.substr(0, eq))), value});

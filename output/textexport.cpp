@@ -40,8 +40,15 @@ std::string FormatTextExport(const std::string& caption, const std::string& mode
 SaveResult ExportText(const std::string& path, const std::string& caption,
                       const std::string& modelName, const DocumentData& doc, const TextTable& texts,
                       const ChunkWriter& writer) {
-    // Formatting parses every record first, so a bad field fails before the file is touched.
-    const std::string bytes = FormatTextExport(caption, modelName, doc, texts);
+    // Formatting parses every record first, so a bad field fails before the file is touched;
+    // it counts as a failed write, as it would part-way through writing the file.
+    std::string bytes;
+    try {
+        bytes = FormatTextExport(caption, modelName, doc, texts);
+    } catch (const EConvertError& e) {
+        return {SaveStatus::WriteFailed,
+                std::string("a record field is not a number: ") + e.what()};
+    }
     return WriteFileAtomically(path, bytes, writer);
 }
 

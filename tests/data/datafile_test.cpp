@@ -1,6 +1,10 @@
 #include <cerrno>
+#include <functional>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "data/codepage.h"
@@ -34,6 +38,43 @@ DocumentData Parse(const std::string& bytes, LoadStatus expected = LoadStatus::O
     return doc;
 }
 
+// The names in a folder, hidden ones included, one a line in sorted order.
+std::string Listing(const std::string& folder) {
+    std::string out;
+    FILE* p = popen(("ls -A '" + folder + "'").c_str(), "r");
+    char buf[256];
+    while (p && fgets(buf, sizeof buf, p))
+        out += buf;
+    if (p)
+        pclose(p);
+    return out;
+}
+
+std::string Replace(std::string s, const std::string& from, const std::string& to) {
+    for (std::size_t at = s.find(from); at != std::string::npos; at = s.find(from, at + to.size()))
+        s.replace(at, from.size(), to);
+    return s;
+}
+
+// Runs f in a child process as an ordinary user and returns its exit code (-1 when it did not
+// exit normally). Under root, where every permission check passes, the child becomes "nobody".
+int RunAsOrdinaryUser(const std::function<int()>& f) {
+    const struct passwd* pw = ::getpwnam("nobody");
+    const uid_t uid = pw ? pw->pw_uid : 65534;
+    const gid_t gid = pw ? pw->pw_gid : 65534;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::geteuid() == 0 &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0))
+            ::_exit(100);
+        ::_exit(f());
+    }
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
 } // namespace
 
 TEST(DataFileGolden, LoggerAndSensorFilesRoundTripByteForByte) {
@@ -61,6 +102,20 @@ TEST(DataFileGolden, LoggerAndSensorFilesRoundTripByteForByte) {
     EXPECT_TRUE(doc.BarGraph);
     EXPECT_EQ(doc.AxisMin, 20);
     EXPECT_TRUE(doc.Memo.empty());
+}
+
+TEST(DataFileGolden, AnyOfTheThreeLineEndsEndsALine) {
+    const std::string crlf = ReadBytes(TestData("logger.q27"));
+    const DocumentData expected = Parse(crlf);
+    ASSERT_EQ(expected.Records.size(), 3u);
+    for (const char* end : {"\r", "\n"}) {
+        const DocumentData doc = Parse(Replace(crlf, "\r\n", end));
+        EXPECT_EQ(doc.Records, expected.Records) << int(end[0]);
+        EXPECT_EQ(doc.Memo, expected.Memo) << int(end[0]);
+    }
+    // A CR LF pair is one line end, a CR on its own before it another.
+    EXPECT_EQ(Parse("1.0.0.0,01,0,0600,0000,0200,\rMemo\ra\r\r\nb\n").Memo,
+              (std::vector<std::string>{"a", "", "b"}));
 }
 
 TEST(DataFileGolden, OlderHeaderLoadsAndComesOutInTheCurrentForm) {
@@ -170,6 +225,15 @@ TEST(DataFileCodePage, DoubleByteNotes) {
                  "00001,0123,0456,0789,045,0,2010/05/31 14:05,0,1,2,3,a" +
                  seven + ",\r\n");
     EXPECT_EQ(back.Records[0].Note, "a" + seven.substr(0, 12));
+
+    // A note that was not cut keeps its last byte even when that byte would lead a double-byte
+    // character: "caf\xE9" written under code page 1252 and read under 932.
+    doc.Records[0].Note = "caf\xE9";
+    const std::string cafe = SaveToBytes(doc);
+    EXPECT_NE(cafe.find(",caf\xE9,\r\n"), std::string::npos);
+    EXPECT_EQ(Parse(cafe).Records[0].Note, "caf\xE9");
+    doc.Records[0].Note = std::string(13, 'n') + "\xE9";
+    EXPECT_EQ(Parse(SaveToBytes(doc)).Records[0].Note, std::string(13, 'n') + "\xE9");
     SetActiveCodePage(1252);
 }
 
@@ -223,6 +287,23 @@ TEST(DataFileMalformed, RecordFieldThatIsNotANumberFailsWhenShown) {
     EXPECT_EQ(doc.Model, 2);
 }
 
+TEST(DataFileMalformed, HeaderValuesAreClampedToWhatTheFileCanHold) {
+    // Negative values parse but have no "%0.Nd" form that fits their columns.
+    DocumentData doc = Parse("1.0.0.0,-1,1,-600,-020,-200,\r\n"
+                             "00001,0123,0456,0789,045,0,2010/05/31 14:05,0,1,2,3,x,\r\n");
+    EXPECT_EQ(doc.Model, 0);
+    EXPECT_EQ(doc.AxisMax, 0);
+    EXPECT_EQ(doc.AxisMin, 0);
+    EXPECT_EQ(doc.StdLevel, 0);
+    EXPECT_TRUE(doc.BarGraph);
+    EXPECT_EQ(doc.Records.size(), 1u);
+    EXPECT_EQ(SaveToBytes(doc).substr(0, 28), "1.0.0.0,00,1,0000,0000,0000,");
+    doc = Parse("1.0.0.0,01,0,-60,-00,-20,\r\nMemo\r\n"); // the older form
+    EXPECT_EQ(doc.AxisMax, 0);
+    EXPECT_EQ(doc.StdLevel, 0);
+    EXPECT_EQ(SaveToBytes(doc).substr(0, 28), "1.0.0.0,01,0,0000,0000,0000,");
+}
+
 TEST(DataFileMalformed, OverlongLinesAreCutAtTheSlot) {
     // The header header's surplus is ignored.
     DocumentData doc =
@@ -240,6 +321,20 @@ TEST(DataFileMalformed, OverlongLinesAreCutAtTheSlot) {
 TEST(DataFileMalformed, MissingFileIsAnOpenFailure) {
     DocumentData doc;
     EXPECT_EQ(LoadDataFile("/nonexistent/folder/x.q27", doc).status, LoadStatus::OpenFailed);
+}
+
+TEST(DataFileMalformed, AnythingButARegularFileGivesTheLoadError) {
+    TempDir dir;
+    // A pipe would block an ordinary open until someone writes to it.
+    ASSERT_EQ(::mkfifo((dir / "pipe.q27").c_str(), 0600), 0);
+    for (const std::string& path : {dir.path(), std::string("/dev/null"), dir / "pipe.q27"}) {
+        DocumentData doc;
+        doc.Memo = {"stale"};
+        LoadResult r;
+        EXPECT_NO_THROW(r = LoadDataFile(path, doc)) << path;
+        EXPECT_EQ(r.status, LoadStatus::BadData) << path;
+        EXPECT_TRUE(doc.Memo.empty()) << path;
+    }
 }
 
 TEST(DataFileSave, FailedWritesLeaveThePreviousFileIntact) {
@@ -268,17 +363,7 @@ TEST(DataFileSave, FailedWritesLeaveThePreviousFileIntact) {
     EXPECT_EQ(ReadBytes(path), before);
 
     // Nothing is left behind in the folder.
-    const std::string listing = [&] {
-        std::string out;
-        FILE* p = popen(("ls -A '" + dir.path() + "'").c_str(), "r");
-        char buf[256];
-        while (p && fgets(buf, sizeof buf, p))
-            out += buf;
-        if (p)
-            pclose(p);
-        return out;
-    }();
-    EXPECT_EQ(listing, "keep.q27\n");
+    EXPECT_EQ(Listing(dir.path()), "keep.q27\n");
 
     // A successful save replaces the file and keeps its permissions.
     EXPECT_EQ(SaveDataFile(path, doc, VersionText()).status, SaveStatus::Ok);
@@ -293,6 +378,86 @@ TEST(DataFileSave, FailedWritesLeaveThePreviousFileIntact) {
 TEST(DataFileSave, MissingFolderIsAnOpenFailure) {
     EXPECT_EQ(SaveDataFile("/nonexistent/folder/x.q27", DocumentData{}, VersionText()).status,
               SaveStatus::OpenFailed);
+}
+
+TEST(DataFileSave, SymbolicLinkIsWrittenThroughToItsTarget) {
+    TempDir dir;
+    ASSERT_EQ(::mkdir((dir / "real").c_str(), 0700), 0);
+    ASSERT_EQ(::mkdir((dir / "links").c_str(), 0700), 0);
+    WriteBytes(dir / "real/target.q27", "previous");
+    ::chmod((dir / "real/target.q27").c_str(), 0640);
+    // A chain of two links, the first one relative to its own folder.
+    ASSERT_EQ(::symlink("../real/target.q27", (dir / "links/link.q27").c_str()), 0);
+    ASSERT_EQ(::symlink("link.q27", (dir / "links/chain.q27").c_str()), 0);
+    ASSERT_EQ(::symlink("../real/new.q27", (dir / "links/dangling.q27").c_str()), 0);
+
+    DocumentData doc;
+    doc.Memo = {"saved"};
+    const std::string expected = SaveToBytes(doc);
+    EXPECT_EQ(SaveDataFile(dir / "links/chain.q27", doc, VersionText()).status, SaveStatus::Ok);
+    EXPECT_EQ(ReadBytes(dir / "real/target.q27"), expected);
+    struct stat st {};
+    ASSERT_EQ(::stat((dir / "real/target.q27").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    // A link to a file not there yet creates the file.
+    EXPECT_EQ(SaveDataFile(dir / "links/dangling.q27", doc, VersionText()).status, SaveStatus::Ok);
+    EXPECT_EQ(ReadBytes(dir / "real/new.q27"), expected);
+    for (const char* link : {"links/link.q27", "links/chain.q27", "links/dangling.q27"}) {
+        ASSERT_EQ(::lstat((dir / link).c_str(), &st), 0);
+        EXPECT_TRUE(S_ISLNK(st.st_mode)) << link;
+    }
+    EXPECT_EQ(Listing(dir / "real"), "new.q27\ntarget.q27\n");
+    EXPECT_EQ(Listing(dir / "links"), "chain.q27\ndangling.q27\nlink.q27\n");
+
+    // Something that is not a file is never replaced by one.
+    ASSERT_EQ(::mkfifo((dir / "pipe.q27").c_str(), 0600), 0);
+    EXPECT_EQ(SaveDataFile(dir / "pipe.q27", doc, VersionText()).status, SaveStatus::OpenFailed);
+    ASSERT_EQ(::lstat((dir / "pipe.q27").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_EQ(SaveDataFile(dir / "real", doc, VersionText()).status, SaveStatus::OpenFailed);
+}
+
+TEST(DataFileSave, PermissionsAreThoseOfTheFileAndItsFolder) {
+    TempDir dir;
+    ::chmod(dir.path().c_str(), 0755); // the ordinary user must reach the folders inside
+    // A file no one but root may write, in a folder everyone may write.
+    const std::string open = dir / "open";
+    ASSERT_EQ(::mkdir(open.c_str(), 0700), 0);
+    ::chmod(open.c_str(), 0777);
+    WriteBytes(open + "/readonly.q27", "previous");
+    ::chmod((open + "/readonly.q27").c_str(), 0444);
+    // A file everyone may write, in a folder no one but root may write.
+    const std::string closed = dir / "closed";
+    ASSERT_EQ(::mkdir(closed.c_str(), 0700), 0);
+    WriteBytes(closed + "/writable.q27", "previous, and longer than what replaces it");
+    ::chmod((closed + "/writable.q27").c_str(), 0666);
+    ::chmod(closed.c_str(), 0555);
+    struct stat before {};
+    ASSERT_EQ(::stat((closed + "/writable.q27").c_str(), &before), 0);
+
+    DocumentData doc;
+    doc.Memo = {"new"};
+    const int result = RunAsOrdinaryUser([&] {
+        int failures = 0;
+        if (SaveDataFile(open + "/readonly.q27", doc, VersionText()).status !=
+            SaveStatus::OpenFailed)
+            failures |= 1;
+        if (SaveDataFile(closed + "/writable.q27", doc, VersionText()).status != SaveStatus::Ok)
+            failures |= 2;
+        if (SaveDataFile(closed + "/new.q27", doc, VersionText()).status != SaveStatus::OpenFailed)
+            failures |= 4;
+        return failures;
+    });
+    ::chmod(closed.c_str(), 0755);
+    EXPECT_EQ(result, 0) << "1: read-only file replaced, 2: writable file not saved, "
+                            "4: file created in a closed folder";
+    EXPECT_EQ(ReadBytes(open + "/readonly.q27"), "previous");
+    // Written in place: the same file, holding exactly the new bytes.
+    EXPECT_EQ(ReadBytes(closed + "/writable.q27"), SaveToBytes(doc));
+    struct stat after {};
+    ASSERT_EQ(::stat((closed + "/writable.q27").c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(Listing(closed), "writable.q27\n");
 }
 
 TEST(DataFileSave, UnwritableRecordLeavesTheFileUntouched) {

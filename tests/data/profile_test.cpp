@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include "data/codepage.h"
+#include "data/paths.h"
 #include "data/profile.h"
 #include "testutil.h"
 
@@ -31,17 +34,52 @@ TEST(ProfileFile, PrivateProfileSemantics) {
     EXPECT_EQ(f.Value("", "Orphan"), "");
 }
 
+TEST(ProfileFile, OnePairOfSurroundingQuotesIsRemoved) {
+    ProfileFile f;
+    // A byte-order mark in front must not hide the first section.
+    f.LoadBytes("\xEF\xBB\xBF[Main]\r\n"
+                "Double=\"  spaced  \"\r\n"
+                "Single='it''s'\r\n"
+                "Twice=\"\"inner\"\"\r\n"
+                "Unmatched=\"open\r\n"
+                "Mixed=\"a'\r\n"
+                "Inside=say \"hi\"\r\n"
+                "Lone=\"\r\n");
+    EXPECT_EQ(f.Value("Main", "Double"), "  spaced  ");
+    EXPECT_EQ(f.Value("Main", "Single"), "it''s");
+    EXPECT_EQ(f.Value("Main", "Twice"), "\"inner\"");
+    EXPECT_EQ(f.Value("Main", "Unmatched"), "\"open");
+    EXPECT_EQ(f.Value("Main", "Mixed"), "\"a'");
+    EXPECT_EQ(f.Value("Main", "Inside"), "say \"hi\"");
+    EXPECT_EQ(f.Value("Main", "Lone"), "\"");
+}
+
 TEST(ProfileFile, LongValuesAreCutTo255Bytes) {
     ProfileFile f;
     f.LoadBytes("[Msg]\r\nMsgNoDir=" + std::string(300, 'x') + "\r\n");
     EXPECT_EQ(f.Value("Msg", "MsgNoDir"), std::string(255, 'x'));
 }
 
-TEST(TextTable, MissingFileGivesEmptyTexts) {
-    TextTable t;
-    EXPECT_FALSE(t.Load("/nonexistent/QMVLanguage.Lib"));
-    EXPECT_EQ(t.Text("Main", "Caption"), "");
-    EXPECT_EQ(t.Text("Msg", "MsgSaveErr"), "");
+TEST(TextTable, MissingOrUnreadableFileGivesEmptyTexts) {
+    TempDir dir;
+    ASSERT_EQ(::mkdir((dir / "QMVLanguage.Lib").c_str(), 0700), 0);
+    for (const std::string& path : {std::string("/nonexistent/QMVLanguage.Lib"),
+                                    dir / "QMVLanguage.Lib", std::string("/dev/null")}) {
+        TextTable t;
+        bool loaded = true;
+        EXPECT_NO_THROW(loaded = t.Load(path)) << path;
+        EXPECT_FALSE(loaded) << path;
+        EXPECT_EQ(t.Text("Main", "Caption"), "");
+        EXPECT_EQ(t.Text("Msg", "MsgSaveErr"), "");
+    }
+    // A folder in the file's place counts as missing when the installed copy is looked for.
+    const std::string program = dir / "bin/";
+    ASSERT_EQ(::mkdir(program.c_str(), 0700), 0);
+    ASSERT_EQ(::mkdir((program + LanguageFileName).c_str(), 0700), 0);
+    ASSERT_EQ(::system(("mkdir -p '" + dir.path() + "/share/qmvwin'").c_str()), 0);
+    const std::string installed = dir / "share/qmvwin/QMVLanguage.Lib";
+    WriteBytes(installed, "[Main]\r\nCaption=x\r\n");
+    EXPECT_EQ(FindLanguageFile(program), program + "../share/qmvwin/" + LanguageFileName);
 }
 
 TEST(TextTable, LoadsOnlyKnownKeysCaseInsensitively) {

@@ -1,0 +1,49 @@
+// Reading and writing whole files: the data file, the language file and the text export go
+// through here, so that every one of them treats folders, devices, links and permissions alike.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+
+namespace qmv {
+
+enum class ReadStatus {
+    Ok,
+    OpenFailed, // missing, or no right to read
+    NotAFile,   // a folder, a device, a pipe: nothing a document can come from
+    ReadFailed, // opened, but a read failed
+};
+
+struct ReadResult {
+    ReadStatus status = ReadStatus::Ok;
+    std::string detail;
+};
+
+// Reads the whole of a regular file into bytes (emptied on any failure). Never throws for what
+// the file system reports.
+ReadResult ReadRegularFile(const std::string& path, std::string& bytes);
+
+enum class SaveStatus {
+    Ok,
+    OpenFailed,  // the file could not be created (folder missing, no right to write, not a file)
+    WriteFailed, // a write failed, or a record cannot be written without corrupting the file
+};
+
+struct SaveResult {
+    SaveStatus status = SaveStatus::Ok;
+    std::string detail;
+};
+
+// Writes one chunk; returns false on a write error. Tests inject failures through it.
+using ChunkWriter = std::function<bool(int fd, const char* data, std::size_t size)>;
+
+// Writes bytes to path. A path that is a symbolic link is written through to its target. The
+// bytes go to a temporary file in the target's folder that replaces the target only when every
+// write succeeded, so a failed save never destroys the file that was there. A file the user may
+// not write, or something that is not a regular file, is refused (OpenFailed). A writable file in
+// a folder the user may not write is overwritten in place, the only way it can be saved.
+SaveResult WriteFileAtomically(const std::string& path, const std::string& bytes,
+                               const ChunkWriter& writer = {});
+
+} // namespace qmv
