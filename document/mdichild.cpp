@@ -344,27 +344,37 @@ void TMDIChild::RefreshAfterChange(int row) {
 }
 
 void TMDIChild::SortRecords(int key) {
+    constexpr int RecordNumberKey = 1;
     const int remembered = SelectedIndex();
-    if (std::abs(sortMode_) == key + 1)
-        sortMode_ = -sortMode_;
-    else
-        sortMode_ = key + 1;
+    const int mode = std::abs(sortMode_) == key + 1 ? -sortMode_ : key + 1;
 
-    // The comparison works on the texts the list shows, with the locale's collation, so the
-    // order is textual: "95" sorts after "120".
-    const int column = std::abs(sortMode_) - 1;
-    std::vector<QString> keys;
-    keys.reserve(RecordCount());
-    for (int i = 0; i < RecordCount(); ++i)
-        keys.push_back(RowTexts(data_.Model, i, data_.Records[i]).at(column));
+    // Record numbers compare as numbers, so 1000 follows 999; a field that is not a number
+    // raises the conversion error before anything has changed. The other keys compare the texts
+    // the list shows with the locale's collation, so the order is textual: "95" sorts after
+    // "120".
+    const int column = std::abs(mode) - 1;
+    std::vector<int> numbers;
+    std::vector<QString> texts;
+    for (int i = 0; i < RecordCount(); ++i) {
+        if (column == RecordNumberKey)
+            numbers.push_back(StrToInt(data_.Records[i].DataNo));
+        else
+            texts.push_back(RowTexts(data_.Model, i, data_.Records[i]).at(column));
+    }
+    const auto compare = [&](int a, int b) {
+        if (column == RecordNumberKey)
+            return numbers[a] < numbers[b] ? -1 : numbers[a] > numbers[b] ? 1 : 0;
+        return QString::localeAwareCompare(texts[a], texts[b]);
+    };
     std::vector<int> order(RecordCount());
     for (int i = 0; i < RecordCount(); ++i)
         order[i] = i;
-    const bool descending = sortMode_ < 0;
+    const bool descending = mode < 0;
     std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        const int c = QString::localeAwareCompare(keys[a], keys[b]);
+        const int c = compare(a, b);
         return descending ? c > 0 : c < 0;
     });
+    sortMode_ = mode;
     // The document's own scratch copy: the record clipboard stays as the user left it.
     const std::vector<recReadDataSeg> aside = data_.Records;
     for (std::size_t r = 0; r < order.size(); ++r)

@@ -1,4 +1,5 @@
-// Sorting of the record list: textual, reversible, by the program itself.
+// Sorting of the record list: record numbers as numbers, the other keys as text; reversible; by
+// the program itself.
 #include <QHeaderView>
 
 #include "apptest.h"
@@ -44,6 +45,31 @@ TEST_F(SortingTest, LevelsSortAsTextAndTheSameKeyAgainReverses) {
     EXPECT_EQ(doc->SortMode(), 2);
     EXPECT_EQ(Column(doc, 1), QStringList({"001", "002", "003", "004"}));
     EXPECT_EQ(Column(doc, 2), QStringList({"120", "95", "300", "101"}));
+}
+
+TEST_F(SortingTest, RecordNumbersSortAsNumbers) {
+    DocumentData d;
+    d.Model = ModelQMV27;
+    d.Records = {LoggerRecord(1000, "100", "2010/05/31 14:00"),
+                 LoggerRecord(999, "110", "2010/05/31 14:01"),
+                 LoggerRecord(2, "120", "2010/05/31 14:02")};
+    TMDIChild* doc = Open(d);
+    form_->Command("AcNoSort")->trigger();
+    EXPECT_EQ(Column(doc, 1), QStringList({"002", "999", "1000"}));
+    form_->Command("AcNoSort")->trigger();
+    EXPECT_EQ(Column(doc, 1), QStringList({"1000", "999", "002"}));
+
+    // A record number that is not a number is reported and changes nothing.
+    std::vector<recReadDataSeg> records = doc->Records();
+    records[1].DataNo = "12x";
+    doc->SetRecords(records, ModelQMV27);
+    doc->SetModified(false);
+    form_->Command("AcNoSort")->trigger();
+    ASSERT_EQ(dialogs_.messages.size(), 1u);
+    EXPECT_EQ(dialogs_.messages[0].kind, MessageKind::Error);
+    EXPECT_EQ(doc->Records(), records);
+    EXPECT_EQ(doc->SortMode(), -2);
+    EXPECT_FALSE(doc->Modified());
 }
 
 TEST_F(SortingTest, ColumnHeadersSortByTheirColumn) {
