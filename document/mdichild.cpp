@@ -497,6 +497,9 @@ void TMDIChild::LoadFromFile(const QString& path) {
         ListView1->clear();
         SetMemoLines({});
         DrawChart();
+        // The caption still says which file failed, but the emptied document no longer stands
+        // for it: a later Save asks for a name instead of writing the file over with nothing.
+        fileName_ = Tx("Graph", "NewFile");
         ShowLoadError(QChar(0x2018) + Caption() + QChar(0x2019) + QStringLiteral("\r\n") +
                       Tx2("Msg", "MsgDataErr0", "Msg", "MsgFileErr"));
     }

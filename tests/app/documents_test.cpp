@@ -130,7 +130,13 @@ TEST_F(DocumentsTest, RecordThatCannotBeShownEmptiesTheDocumentUnderTheFileName)
     TMainForm& form = Form();
     DocumentData d = LoggerDoc({"100", "1x0"});
     d.Memo = {"kept?"};
-    form.OpenDroppedFiles({WriteDoc("odd.q27", d)});
+    const QString path = WriteDoc("odd.q27", d);
+    const auto bytesOf = [&path] {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QByteArray before = bytesOf();
+    form.OpenDroppedFiles({path});
     TMDIChild* doc = form.ActiveDocument();
     EXPECT_EQ(doc->Caption(), "odd.q27");
     EXPECT_EQ(doc->RecordCount(), 0);
@@ -141,6 +147,13 @@ TEST_F(DocumentsTest, RecordThatCannotBeShownEmptiesTheDocumentUnderTheFileName)
     EXPECT_EQ(dialogs_.messages[0].text,
               QString::fromUtf8("\u2018odd.q27\u2019\r\nThe data contains an invalid value.\r\n"
                                 "The file is damaged or is not a data file."));
+    // The emptied document is no longer tied to the file: typing in the memo and saving asks
+    // for a name instead of writing the file over with no records.
+    EXPECT_TRUE(doc->IsNewDocument());
+    doc->Memo1->insertPlainText(QStringLiteral("typed"));
+    form.Command("AcSave")->trigger();
+    EXPECT_EQ(dialogs_.saveRequests.size(), 1u);
+    EXPECT_EQ(bytesOf(), before);
 }
 
 TEST_F(DocumentsTest, MissingFileReachesTheErrorReport) {
