@@ -12,8 +12,8 @@ namespace qmv {
 std::string FormatTextExport(const std::string& caption, const std::string& modelName,
                              const DocumentData& doc, const TextTable& texts);
 
-// Writes the export to path; an existing file is replaced only when every write succeeded. A
-// record field that is not a number fails the export as a write failure.
+// Writes the export to path as WriteFileAtomically writes. A record field that is not a number
+// fails the export as a write failure, before the file is touched.
 SaveResult ExportText(const std::string& path, const std::string& caption,
                       const std::string& modelName, const DocumentData& doc, const TextTable& texts,
                       const ChunkWriter& writer = {});

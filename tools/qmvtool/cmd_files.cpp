@@ -131,7 +131,8 @@ const CommandRegistrar
                    "usage: qmvtool export-text IN.q27 OUT.txt\n"
                    "\n"
                    "Writes the text export of a data file, with the headings of the\n"
-                   "language file. OUT.txt is replaced only when the whole export was written.\n"
+                   "language file. OUT.txt is replaced only when the whole export was written\n"
+                   "(a file in a folder you may not write is written over in place).\n"
                    "Exit status: 0 on success, 1 on failure, 2 for bad usage.\n",
                    RunExportText});
 
@@ -141,7 +142,8 @@ const CommandRegistrar
                    "\n"
                    "Loads a data file and saves it in the current form (an older header form\n"
                    "comes out in the current one). OUT.q27 may be IN.q27; it is replaced only\n"
-                   "when the whole file was written.\n"
+                   "when the whole file was written (a file in a folder you may not write is\n"
+                   "written over in place).\n"
                    "Exit status: 0 on success, 1 on failure, 2 for bad usage.\n",
                    RunResave});
 
