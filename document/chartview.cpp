@@ -50,13 +50,14 @@ double NiceStep(double range) {
 
 } // namespace
 
-TChartView::TChartView(QWidget* parent) : QChartView(parent) {
-    chart_ = new QChart();
+// The view is built around its own chart: a chart set later replaces one the view made itself,
+// and a replaced chart is never freed.
+TChartView::TChartView(QWidget* parent) : QChartView(new QChart(), parent) {
+    chart_ = chart();
     chart_->legend()->hide();
     chart_->setBackgroundRoundness(0);
     chart_->layout()->setContentsMargins(0, 0, 0, 0);
     chart_->setAnimationOptions(QChart::NoAnimation);
-    setChart(chart_);
     setRenderHint(QPainter::Antialiasing);
     setRubberBand(QChartView::NoRubberBand);
     setMouseTracking(true);
