@@ -14,8 +14,8 @@ namespace qmv {
 namespace {
 // The instrument's line speed.
 constexpr int InstrumentBitRate = 256000;
-// Pause while the transmit thread still holds bytes of the line being sent.
-constexpr int TransmitPollMs = 10;
+// How much longer than the write time-out WaitSent allows the transmit thread.
+constexpr int SentSlackMs = 1000;
 } // namespace
 
 const char* DeviceTypeName(int deviceType) {
@@ -92,26 +92,48 @@ void DeviceLink::Comm1Receive(TCustomCommX*, int receiveSize) {
 }
 
 void DeviceLink::WaitMs(int ms) {
+    if (OnWait)
+        OnWait(ms);
     if (terminating_ || QCoreApplication::closingDown())
         return;
     if (ms <= 0) {
         QCoreApplication::processEvents();
         return;
     }
+    RunEventLoop(ms, false);
+}
+
+void DeviceLink::WaitSent() {
+    if (Comm1.TransCount() == 0 || terminating_ || QCoreApplication::closingDown() ||
+        Comm1.LineLost())
+        return;
+    RunEventLoop(std::max(Comm1.TimeOutTrans(), 0) + SentSlackMs, true);
+}
+
+void DeviceLink::RunEventLoop(int ms, bool untilSent) {
     QEventLoop loop;
     QTimer timer;
     timer.setSingleShot(true);
     timer.setTimerType(Qt::PreciseTimer);
-    bool elapsed = false;
-    connect(&timer, &QTimer::timeout, &loop, [&] {
-        elapsed = true;
+    bool ended = false;
+    const auto end = [&] {
+        ended = true;
         loop.quit();
-    });
+    };
+    connect(&timer, &QTimer::timeout, &loop, end);
+    // The signal comes through the event loop, so it cannot slip in between the caller's look
+    // at TransCount and this connection; one left over from an earlier purge is told apart by
+    // the count.
+    if (untilSent)
+        connect(&Comm1, &TCustomCommX::TransEmptied, &loop, [&] {
+            if (Comm1.TransCount() == 0)
+                end();
+        });
     timer.start(ms);
     loop.exec();
     // The loop also ends when the application quits (every running loop is told to exit, and a
     // new one returns at once): then every later wait is skipped.
-    if (!elapsed)
+    if (!ended)
         terminating_ = true;
 }
 
@@ -125,8 +147,7 @@ void DeviceLink::ClearLink() {
 
 void DeviceLink::SendAndWait(const std::string& line, int replyWaitMs) {
     Comm1.SendString(line);
-    while (Comm1.TransCount() != 0 && !terminating_ && !Comm1.LineLost())
-        WaitMs(TransmitPollMs);
+    WaitSent();
     if (Comm1.LineLost()) // no reply can come over a line that is gone
         return;
     WaitMs(replyWaitMs);

@@ -97,6 +97,13 @@ public:
     // Waits ms milliseconds while the event loop runs, without spinning; returns at once when
     // the application is quitting.
     void WaitMs(int ms);
+    // Waits while the event loop runs until Comm1's transmit thread has written everything queued
+    // (woken by its TransEmptied, not by polling), at most the write time-out and one second
+    // more; returns at once when the line is gone or the application is quitting.
+    void WaitSent();
+    // Called at the start of every WaitMs with its length: lets a log or a test follow the
+    // protocol's waits without timing them.
+    std::function<void(int ms)> OnWait;
     // True once the application asked to quit during a wait.
     bool Terminating() const { return terminating_; }
     // Drops pending output and input and empties RecvBuffer; the step before every try.
@@ -129,6 +136,10 @@ public:
     FrameStatus RunFrame(int capacity, const std::function<void()>& command);
 
 private:
+    // Runs the event loop until ms have passed or, when given, Comm1 emits TransEmptied; notes
+    // an application quitting meanwhile.
+    void RunEventLoop(int ms, bool untilSent);
+
     DeviceCommandUi defaultUi_;
     DeviceCommandUi* ui_ = &defaultUi_;
     bool terminating_ = false;

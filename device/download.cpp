@@ -7,10 +7,6 @@
 #include <cmath>
 #include <cstring>
 
-#ifdef __unix__
-#include <sys/ioctl.h>
-#endif
-
 #include "device/recorddecode.h"
 
 namespace qmv {
@@ -18,12 +14,9 @@ namespace qmv {
 namespace {
 Q_LOGGING_CATEGORY(lcDownload, "qmvwin.download", QtWarningMsg)
 
-constexpr int BlockHeaderBytes = 3; // start byte, block number, its complement
-constexpr int SmallBlockBytes = 128;
-constexpr int LargeBlockBytes = 1024;
-// Payload bytes 1 to 7 of a first 128-byte block all zero: the device has nothing stored.
-constexpr int EmptyMarkFirst = 4;
-constexpr int EmptyMarkLast = 10;
+// How long the driver may take to put the last ACK on the line before the port closes: a byte
+// takes 40 microseconds at the instrument's speed, a USB bridge adds a millisecond or so.
+constexpr int DrainLimitMs = 100;
 } // namespace
 
 const char* const DownloadRequest = "GET\r\nC";
@@ -31,9 +24,9 @@ const char* const DownloadRequest = "GET\r\nC";
 int RecordDownload::DownloadRecords(int sensorModelIndex) {
     AssembledCount = 0;
     BlocksAccepted = 0;
+    Duplicates = 0;
     NaksSent = 0;
     Requests = 0;
-    EmptyMark = false;
     Overflow = false;
     Assembled.clear();
 
@@ -42,33 +35,30 @@ int RecordDownload::DownloadRecords(int sensorModelIndex) {
         return DownloadNoDevice;
     }
     // However the exchange ends (an exception included), the link is cleared, the port closed
-    // and the buffers freed.
+    // and the receive buffer freed; the assembly goes with this call.
     struct Finish {
-        RecordDownload& d;
-        ~Finish() {
-            d.link_.FinishLink();
-            d.blockBuffer_.clear();
-            d.blockBuffer_.shrink_to_fit();
-            d.assemblyBuffer_.clear();
-            d.assemblyBuffer_.shrink_to_fit();
-        }
-    } finish{*this};
+        DeviceLink& link;
+        ~Finish() { link.FinishLink(); }
+    } finish{link_};
 
+    BlockAssembly assembly(assemblyCapacity_);
     int result = DownloadNoAnswer;
     try {
-        result = Exchange(ValidSensorModelIndex(sensorModelIndex));
+        result = Exchange(ValidSensorModelIndex(sensorModelIndex), assembly);
     } catch (...) {
         DownloadTable.clear();
         throw;
     }
+    AssembledCount = assembly.Size();
+    BlocksAccepted = assembly.BlocksAccepted();
+    Duplicates = assembly.Duplicates();
     if (KeepAssembled)
-        Assembled.assign(assemblyBuffer_.begin(),
-                         assemblyBuffer_.begin() + static_cast<std::ptrdiff_t>(AssembledCount));
+        Assembled = assembly.Data();
     if (result != DownloadOk)
         DownloadTable.clear();
     qCInfo(lcDownload) << "download result" << result << "device" << DeviceTypeName(DeviceType)
-                       << "blocks" << BlocksAccepted << "bytes" << AssembledCount << "naks"
-                       << NaksSent << "records" << DownloadCount();
+                       << "blocks" << BlocksAccepted << "repeated" << Duplicates << "bytes"
+                       << AssembledCount << "naks" << NaksSent << "records" << DownloadCount();
     return result;
 }
 
@@ -78,51 +68,30 @@ bool RecordDownload::Hopeless() const {
 
 void RecordDownload::Send(const char* data, int count) {
     link_.Comm1.SendString(std::string(data, static_cast<std::size_t>(count)));
-    while (link_.Comm1.TransCount() != 0 && !Hopeless())
-        link_.WaitMs(10);
+    link_.WaitSent();
+}
+
+void RecordDownload::Send(std::uint8_t byte) {
+    const char c = static_cast<char>(byte);
+    Send(&c, 1);
 }
 
 void RecordDownload::DrainOutput() {
-#ifdef __unix__
-    constexpr int DrainPollMs = 2;
-    constexpr int DrainLimitMs = 100;
-    for (int waited = 0; waited < DrainLimitMs && !Hopeless(); waited += DrainPollMs) {
-        int pending = 0;
-        const int fd = link_.Comm1.Handle();
-        if (fd < 0 || ::ioctl(fd, TIOCOUTQ, &pending) != 0 || pending <= 0)
-            break;
-        link_.WaitMs(DrainPollMs);
-    }
-#endif
-    // A pseudo-terminal (the simulator) reports no pending output at all: give the far end a
-    // moment to read the byte before the close purges it.
-    constexpr int SettleMs = 20;
-    link_.WaitMs(SettleMs);
+    link_.WaitSent();
+    // A real line holds the byte in its driver for a moment; a pseudo-terminal never reports
+    // any, and the port's purge at closing leaves what it already handed on.
+    for (int waited = 0; waited < DrainLimitMs && !Hopeless() && link_.Comm1.OutputQueue() > 0;
+         ++waited)
+        link_.WaitMs(1);
 }
 
-bool RecordDownload::BlockWhole(int& n) const {
-    const std::vector<char>& buf = link_.RecvBuffer;
-    if (buf.empty())
-        return false;
-    if (buf[0] == BlockSoh && link_.RecvCount >= BlockHeaderBytes + SmallBlockBytes + 2) {
-        n = SmallBlockBytes;
-        return true;
-    }
-    if (buf[0] == BlockStx && link_.RecvCount >= BlockHeaderBytes + LargeBlockBytes + 2) {
-        n = LargeBlockBytes;
-        return true;
-    }
-    return false;
+BlockVerdict RecordDownload::Judge(BlockAssembly& assembly) const {
+    return assembly.Take(reinterpret_cast<const std::uint8_t*>(link_.RecvBuffer.data()),
+                         static_cast<std::size_t>(std::max(link_.RecvCount, 0)));
 }
 
-int RecordDownload::Exchange(int sensorModelIndex) {
+int RecordDownload::Exchange(int sensorModelIndex, BlockAssembly& assembly) {
     link_.AllocateRecvBuffer(RecvCapacityDownload);
-    blockBuffer_.assign(BlockBufferSize, 0);
-    assemblyBuffer_.assign(assemblyCapacity_, 0);
-    const std::vector<char>& recv = link_.RecvBuffer;
-    auto byte = [&recv](int i) {
-        return static_cast<std::uint8_t>(recv[static_cast<std::size_t>(i)]);
-    };
 
     DeviceType = DeviceUnknown;
     DeviceType = link_.IdentifyDevice();
@@ -143,55 +112,39 @@ int RecordDownload::Exchange(int sensorModelIndex) {
             return DownloadNoAnswer;
     }
 
-    AssembledCount = 0;
-    EmptyMark = false;
-    while (byte(0) != static_cast<std::uint8_t>(BlockEot)) {
+    for (;;) {
         // One counter per block, shared by the waits for the whole block and by the NAKs.
         int counter = 0;
-        int n = 0;
-        for (;;) {
-            while (!BlockWhole(n)) {
+        BlockVerdict verdict;
+        while ((verdict = Judge(assembly)) == BlockVerdict::Incomplete ||
+               verdict == BlockVerdict::Bad) {
+            if (verdict == BlockVerdict::Incomplete) {
                 if (counter >= DownloadTries || Hopeless())
                     return DownloadBlockLate;
                 link_.WaitMs(BlockWaitMs);
                 ++counter;
                 QCoreApplication::processEvents();
+                continue;
             }
-            std::memcpy(blockBuffer_.data(), recv.data() + BlockHeaderBytes,
-                        static_cast<std::size_t>(n));
-            const std::uint16_t crc = Crc16Xmodem(blockBuffer_.data(), static_cast<std::size_t>(n));
-            if (byte(BlockHeaderBytes + n) == (crc >> 8) &&
-                byte(BlockHeaderBytes + n + 1) == (crc & 0xFF))
-                break;
             if (counter >= DownloadTries)
                 return DownloadNoAnswer;
             link_.ClearLink();
             ++counter;
-            Send(&BlockNak, 1);
+            Send(BlockNak);
             ++NaksSent;
             link_.WaitMs(BlockWaitMs);
         }
-
-        // Block numbers are not checked: a good block is taken as it comes.
-        if (byte(0) == 0x01 && byte(1) == 0x01) {
-            bool zero = true;
-            for (int i = EmptyMarkFirst; i <= EmptyMarkLast; ++i)
-                zero = zero && byte(i) == 0;
-            if (zero)
-                EmptyMark = true;
-        }
+        if (verdict == BlockVerdict::End)
+            break;
         // A device that sends more than the assembly buffer holds is refused, not followed.
-        if (AssembledCount + static_cast<std::size_t>(n) > assemblyBuffer_.size()) {
+        if (verdict == BlockVerdict::Overflow) {
             Overflow = true;
             return DownloadBlockLate;
         }
-        std::memcpy(assemblyBuffer_.data() + AssembledCount, blockBuffer_.data(),
-                    static_cast<std::size_t>(n));
-        AssembledCount += static_cast<std::size_t>(n);
-        ++BlocksAccepted;
 
+        // A new block, or one the device sent again because it missed the ACK: both are answered.
         link_.ClearLink();
-        Send(&BlockAck, 1);
+        Send(BlockAck);
         // Wait for the first byte of the next block or of the EOT.
         for (int waits = 0;;) {
             if (waits >= DownloadTries)
@@ -209,15 +162,17 @@ int RecordDownload::Exchange(int sensorModelIndex) {
         }
     }
 
-    Send(&BlockAck, 1);
+    Send(BlockAck);
     // Closing the port drops output the driver still holds; this ACK is the last word of the
     // transfer, and a device that misses it sends the EOT again.
     DrainOutput();
-    if (EmptyMark)
-        return DownloadEmpty;
-    const DecodeStatus status = DecodeRecords(assemblyBuffer_.data(), AssembledCount, DeviceType,
+    // Whether the device holds anything is told by the records themselves: an empty device
+    // sends the end marker first, or nothing at all.
+    const DecodeStatus status = DecodeRecords(assembly.Data().data(), assembly.Size(), DeviceType,
                                               sensorModelIndex, DownloadTable);
-    return status == DecodeStatus::Ok ? DownloadOk : DownloadBlockLate;
+    if (status != DecodeStatus::Ok)
+        return DownloadBlockLate;
+    return DownloadTable.empty() ? DownloadEmpty : DownloadOk;
 }
 
 int GraphAxisMax(int largestLevel) {

@@ -1,6 +1,7 @@
 // The record download: asks the instrument for its stored records and receives them as checked
 // blocks (XMODEM with CRC-16), then cuts the assembled bytes into records. The exchange talks to
-// the link; the cutting and decoding is in recorddecode.h.
+// the link; what each received block means is decided in blockassembly.h, the cutting and
+// decoding is in recorddecode.h.
 #pragma once
 
 #include <cstddef>
@@ -10,6 +11,7 @@
 
 #include "data/datafile.h"
 #include "data/record.h"
+#include "device/blockassembly.h"
 #include "device/devicelink.h"
 #include "device/recorddecode.h"
 
@@ -17,24 +19,17 @@ namespace qmv {
 
 // Result codes of a download, as the dialog maps them to messages.
 enum DownloadResultCode : int {
-    DownloadOk = 0,       // records decoded (possibly none)
-    DownloadEmpty = 1,    // the device holds no records
+    DownloadOk = 0,       // records decoded
+    DownloadEmpty = 1,    // nothing decoded into a record: the device holds none
     DownloadNoDevice = 2, // the port could not be opened, or the device did not identify itself
     DownloadBlockLate =
         3,                // a block did not arrive whole, a record did not decode, or too much data
     DownloadNoAnswer = 4, // no answer to the request, a block stayed bad, or the next did not begin
 };
 
-// Control bytes of the transfer.
-constexpr char BlockSoh = 0x01; // 128-byte block
-constexpr char BlockStx = 0x02; // 1024-byte block
-constexpr char BlockEot = 0x04; // end of transmission
-constexpr char BlockAck = 0x06;
-constexpr char BlockNak = 0x15;
 // The request: the command line and the "C" that asks for CRC blocks, in one write.
 extern const char* const DownloadRequest;
 
-constexpr int BlockBufferSize = 1200;
 constexpr int DownloadTries = 5;     // requests, waits for a block, NAKs, waits after an ACK
 constexpr int RequestWaitMs = 300;   // after each request
 constexpr int BlockWaitMs = 200;     // while a block is not yet whole, and after a NAK
@@ -63,30 +58,29 @@ public:
     // Figures of the latest transfer.
     std::size_t AssembledCount = 0;
     int BlocksAccepted = 0;
+    int Duplicates = 0; // blocks the device sent again after missing their ACK
     int NaksSent = 0;
     int Requests = 0;
-    bool EmptyMark = false;
     bool Overflow = false; // the device sent more than the assembly buffer holds
     // A copy of the assembled bytes, kept only when asked for (tests, diagnostics).
     bool KeepAssembled = false;
     std::vector<std::uint8_t> Assembled;
 
 private:
-    int Exchange(int sensorModelIndex);
+    int Exchange(int sensorModelIndex, BlockAssembly& assembly);
     // Sends bytes and waits until the transmit thread has written them.
     void Send(const char* data, int count);
+    void Send(std::uint8_t byte);
     // Waits until the driver has put the bytes written so far on the line, so that closing the
     // port (which purges its output) does not drop them.
     void DrainOutput();
-    // True when RecvBuffer holds a whole block; n receives its payload size.
-    bool BlockWhole(int& n) const;
+    // What the assembly makes of the bytes received since the last answer.
+    BlockVerdict Judge(BlockAssembly& assembly) const;
     // The line is gone or the application is quitting: waiting longer cannot help.
     bool Hopeless() const;
 
     DeviceLink& link_;
     std::size_t assemblyCapacity_;
-    std::vector<std::uint8_t> blockBuffer_;
-    std::vector<std::uint8_t> assemblyBuffer_;
 };
 
 // The chart's upper axis limit for a document whose largest level is largest: the next hundred

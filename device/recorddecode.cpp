@@ -37,6 +37,22 @@ bool IsSensorEndMarker(const std::uint8_t* raw) {
     return true;
 }
 
+bool IsPadding(const std::uint8_t* raw, std::size_t size) {
+    constexpr std::uint8_t BlockPadding = 0x1A;
+    if (size == 0 || (raw[0] != 0 && raw[0] != BlockPadding))
+        return false;
+    for (std::size_t i = 1; i < size; ++i)
+        if (raw[i] != raw[0])
+            return false;
+    return true;
+}
+
+bool EndsRecords(const std::uint8_t* raw, int deviceType) {
+    if (deviceType == DeviceQMV27)
+        return IsLoggerEndMarker(raw) || IsPadding(raw, LoggerRecordSize);
+    return IsSensorEndMarker(raw) || IsPadding(raw, SensorRecordSize);
+}
+
 namespace {
 
 std::uint16_t Le16(const std::uint8_t* p) {
@@ -161,7 +177,7 @@ DecodeStatus DecodeRecords(const std::uint8_t* data, std::size_t assembled, int 
         return DecodeStatus::BadRecord;
     for (std::size_t offset = 0; offset + size <= assembled; offset += size) {
         const std::uint8_t* raw = data + offset;
-        if (deviceType == DeviceQMV27 ? IsLoggerEndMarker(raw) : IsSensorEndMarker(raw))
+        if (EndsRecords(raw, deviceType))
             break;
         if (out.size() >= static_cast<std::size_t>(MaxRecords))
             return DecodeStatus::TooManyRecords;

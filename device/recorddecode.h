@@ -27,6 +27,15 @@ std::uint16_t Crc16Xmodem(const std::uint8_t* data, std::size_t size);
 bool IsLoggerEndMarker(const std::uint8_t* raw);
 bool IsSensorEndMarker(const std::uint8_t* raw);
 
+// The filling after the last record of a transfer that carries no end marker: a raw record of
+// size bytes that are all zero, or all the block padding byte 0x1A. No measurement looks like
+// that (its logger data number would be 0 or 26 with every device word alike, its month on the
+// second device type 0 or 26).
+bool IsPadding(const std::uint8_t* raw, std::size_t size);
+
+// True where the records end: the device type's end marker, or padding.
+bool EndsRecords(const std::uint8_t* raw, int deviceType);
+
 // Logger level: raw / gain * 999 / 3276, scaled by the range, clamped to 0..999, three digits.
 // A range code outside the gain table raises EConvertError.
 std::string LoggerLevel(std::uint16_t rawLevel, int rangeCode);
@@ -52,9 +61,10 @@ enum class DecodeStatus {
     BadRecord,      // a record that does not convert
 };
 
-// Cuts the assembled bytes into whole raw records and decodes them up to the first end marker.
-// Bytes after the last whole record are not a record. On failure, out holds the records decoded
-// before the failing one.
+// Cuts the assembled bytes into whole raw records and decodes them up to the first end marker or
+// padding (EndsRecords). Bytes after the last whole record are not a record. On failure, out
+// holds the records decoded before the failing one. Ok with no record means the device holds
+// none.
 DecodeStatus DecodeRecords(const std::uint8_t* data, std::size_t assembled, int deviceType,
                            int sensorModelIndex, std::vector<recReadDataSeg>& out);
 

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <deque>
 #include <fcntl.h>
 #include <mutex>
@@ -31,6 +32,9 @@ namespace {
 std::atomic<int> gThreadsRunning{0};
 
 constexpr int MaxOutstandingChunks = 32;
+// The longest PurgeTrans waits for the transmit thread to let go of dropped chunks. Dropping
+// takes it no time; this only keeps a thread that cannot run from holding the caller forever.
+constexpr int PurgeBoundMs = 2000;
 constexpr int EventBreak = 0x40;
 // While unread bytes sit in the input queue, new arrivals are noticed by looking at the queue
 // this often (the descriptor stays readable, so waiting on it would spin).
@@ -100,7 +104,13 @@ struct HandOverLink {
     QObject* target = nullptr; // null once the component is being destroyed
 };
 
-enum class EventKind { RxChar, Break, Error };
+enum class EventKind { RxChar, Break, Error, TransEmpty };
+
+// A chunk of bytes for the transmit thread, stamped with the purge it was queued after.
+struct Chunk {
+    std::vector<char> bytes;
+    unsigned purge = 0;
+};
 
 // Everything one opening of the port shares with its two threads. The threads hold it by
 // shared_ptr, so it outlives both Close and the component.
@@ -115,7 +125,9 @@ struct Session {
 
     std::atomic<bool> rxTerminate{false};
     std::atomic<bool> txTerminate{false};
-    std::atomic<bool> abort{false};
+    // Counts the purges of the transmit queue: a chunk queued before the latest purge is dropped
+    // unwritten, and a write in progress stops at its next step.
+    std::atomic<unsigned> purges{0};
     std::atomic<bool> lineLost{false};
     std::atomic<long long> bytesRead{0};   // taken from the input queue by ReceiveData
     std::atomic<long long> bytesPurged{0}; // dropped from it by PurgeReceive
@@ -123,14 +135,17 @@ struct Session {
     std::atomic<int> flowCtrl{cfcRtsCts};
     std::atomic<int> timeOutTrans{3000};
 
+    // Guards the counters and txRunning; taken before queueLock where both are needed.
     std::mutex counterLock;
     int transBytes = 0;
     int transChunks = 0;
+    bool txRunning = false;               // the transmit thread takes chunks
+    std::condition_variable transEmptied; // transBytes reached 0
 
     std::mutex writeLock;
 
     std::mutex queueLock;
-    std::deque<std::vector<char>> queue;
+    std::deque<Chunk> queue;
 
     std::mutex errorLock;
     posixline::LineCounters errorBase;
@@ -166,7 +181,7 @@ struct Session {
         return transBytes;
     }
 
-    bool Pop(std::vector<char>& chunk) {
+    bool Pop(Chunk& chunk) {
         std::lock_guard<std::mutex> l(queueLock);
         if (queue.empty())
             return false;
@@ -190,6 +205,9 @@ struct Session {
             break;
         case EventKind::Error:
             c->DoError(value);
+            break;
+        case EventKind::TransEmpty:
+            emit c->TransEmptied();
             break;
         }
     }
@@ -238,12 +256,12 @@ void HalfDuplexRts(Session& s, int fd, bool beginning) {
 
 // Writes one chunk. A chunk still not written when the write time-out runs out is cut short;
 // a failing line drops the rest of it.
-void WriteChunk(const std::shared_ptr<Session>& s, int fd, const std::vector<char>& chunk) {
-    const char* p = chunk.data();
-    size_t left = chunk.size();
+void WriteChunk(const std::shared_ptr<Session>& s, int fd, const Chunk& chunk) {
+    const char* p = chunk.bytes.data();
+    size_t left = chunk.bytes.size();
     const int limit = s->timeOutTrans.load();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit);
-    while (left > 0 && !s->abort && !s->txTerminate) {
+    while (left > 0 && chunk.purge == s->purges.load() && !s->txTerminate) {
         ssize_t n;
         {
             std::lock_guard<std::mutex> l(s->writeLock);
@@ -269,7 +287,7 @@ void WriteChunk(const std::shared_ptr<Session>& s, int fd, const std::vector<cha
             }
             pollfd p2[2] = {{fd, POLLOUT, 0}, {s->txWake, POLLIN, 0}};
             ::poll(p2, 2, wait);
-            // Queued chunks are looked at after this one anyway; a wake-up here means abort,
+            // Queued chunks are looked at after this one anyway; a wake-up here means a purge,
             // termination or more data, all handled by the loops.
             if (p2[1].revents & POLLIN)
                 Drain(s->txWake);
@@ -287,27 +305,54 @@ void WriteChunk(const std::shared_ptr<Session>& s, int fd, const std::vector<cha
 void TransmitLoop(std::shared_ptr<Session> s, int fd) {
     while (!s->txTerminate) {
         pollfd w = {s->txWake, POLLIN, 0};
-        if (::poll(&w, 1, -1) < 0 && errno != EINTR)
+        if (::poll(&w, 1, -1) < 0 && errno != EINTR) {
+            qCWarning(lcSerial) << "transmit thread stopped:" << std::strerror(errno);
             break;
+        }
         Drain(s->txWake);
         bool burst = false;
-        std::vector<char> chunk;
+        Chunk chunk;
         while (s->Pop(chunk)) {
-            if (!s->abort && !s->txTerminate) {
+            if (chunk.purge == s->purges.load() && !s->txTerminate) {
                 if (!burst) {
                     burst = true;
                     HalfDuplexRts(*s, fd, true);
                 }
                 WriteChunk(s, fd, chunk);
             }
-            std::lock_guard<std::mutex> l(s->counterLock);
-            s->transBytes = std::max(0, s->transBytes - static_cast<int>(chunk.size()));
-            if (s->transChunks > 0)
-                --s->transChunks;
+            bool emptied = false;
+            {
+                std::lock_guard<std::mutex> l(s->counterLock);
+                s->transBytes = std::max(0, s->transBytes - static_cast<int>(chunk.bytes.size()));
+                if (s->transChunks > 0)
+                    --s->transChunks;
+                emptied = s->transBytes == 0;
+            }
+            if (emptied) {
+                s->transEmptied.notify_all();
+                Session::HandOver(s, EventKind::TransEmpty, 0, false);
+            }
         }
         if (burst)
             HalfDuplexRts(*s, fd, false);
     }
+    // Whatever is still queued will never be written: it no longer counts as pending, and
+    // nothing more is taken.
+    bool dropped = false;
+    {
+        std::lock_guard<std::mutex> l(s->counterLock);
+        s->txRunning = false;
+        {
+            std::lock_guard<std::mutex> q(s->queueLock);
+            s->queue.clear();
+        }
+        dropped = s->transBytes != 0;
+        s->transBytes = 0;
+        s->transChunks = 0;
+    }
+    s->transEmptied.notify_all();
+    if (dropped)
+        Session::HandOver(s, EventKind::TransEmpty, 0, false);
     ::close(fd);
     s.reset();
     --gThreadsRunning;
@@ -373,6 +418,7 @@ void ReceiveLoop(std::shared_ptr<Session> s, int fd) {
 } // namespace
 } // namespace commx_detail
 
+using commx_detail::Chunk;
 using commx_detail::EventKind;
 using commx_detail::Session;
 
@@ -471,10 +517,18 @@ void TCustomCommX::StartThreads() {
     if (txFd < 0)
         throw ECommError(commtext::TransThread);
     try {
+        {
+            std::lock_guard<std::mutex> l(s->counterLock);
+            s->txRunning = true;
+        }
         ++gThreadsRunning;
         std::thread(commx_detail::TransmitLoop, s, txFd).detach();
     } catch (const std::system_error&) {
         --gThreadsRunning;
+        {
+            std::lock_guard<std::mutex> l(s->counterLock);
+            s->txRunning = false;
+        }
         ::close(txFd);
         throw ECommError(commtext::TransThread);
     }
@@ -531,6 +585,8 @@ bool TCustomCommX::SendData(const char* data, int count) {
         int chunks;
         {
             std::lock_guard<std::mutex> l(s->counterLock);
+            if (!s->txRunning)
+                return false;
             chunks = s->transChunks;
         }
         if (chunks >= MaxOutstandingChunks) {
@@ -541,14 +597,14 @@ bool TCustomCommX::SendData(const char* data, int count) {
         }
         const int n = std::min(std::max(FBufLenTrans, 1), count - done);
         try {
-            std::vector<char> chunk(data + done, data + done + n);
+            Chunk chunk{std::vector<char>(data + done, data + done + n), s->purges.load()};
             {
                 std::lock_guard<std::mutex> l(s->counterLock);
+                if (!s->txRunning)
+                    return false;
                 s->transBytes += n;
                 ++s->transChunks;
-            }
-            {
-                std::lock_guard<std::mutex> l(s->queueLock);
+                std::lock_guard<std::mutex> q(s->queueLock);
                 s->queue.push_back(std::move(chunk));
             }
             Wake(s->txWake);
@@ -628,20 +684,34 @@ void TCustomCommX::PurgeTrans() {
         posixline::FlushOutput(s->fd);
         return;
     }
-    // The transmit thread never waits for the main thread (its error reports are queued), so
-    // this wait cannot meet a report waiting for us.
-    s->abort = true;
+    // Every chunk queued so far is stale from here on: the transmit thread drops it unwritten,
+    // also if this wait gives up first. That thread never waits for the main thread (its error
+    // reports are queued), so this wait cannot meet a report waiting for us.
+    ++s->purges;
     Wake(s->txWake);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(PurgeBoundMs);
     for (;;) {
         {
             std::lock_guard<std::mutex> l(s->writeLock);
             posixline::FlushOutput(s->fd);
         }
-        SleepMs(1);
-        if (s->TransBytes() == 0)
+        std::unique_lock<std::mutex> l(s->counterLock);
+        // Woken as soon as the count reaches 0; the driver is purged again each millisecond in
+        // case a write was in progress.
+        if (s->transEmptied.wait_for(l, std::chrono::milliseconds(1),
+                                     [&s] { return s->transBytes == 0 || !s->txRunning; }))
             break;
+        if (std::chrono::steady_clock::now() >= deadline) {
+            qCWarning(lcSerial) << "purge: the transmit thread still holds" << s->transBytes
+                                << "bytes";
+            break;
+        }
     }
-    s->abort = false;
+}
+
+int TCustomCommX::OutputQueue() const {
+    return FSession ? posixline::OutputQueue(FSession->fd) : 0;
 }
 
 void TCustomCommX::PurgeReceive() {

@@ -91,11 +91,16 @@ public:
     // Reads up to count bytes, waiting at most TimeOutReceive ms; the number read, or -1.
     virtual int ReceiveData(char* buffer, int count);
 
-    // Bytes handed to the transmit thread and not yet processed; 0 when closed.
+    // Bytes handed to the transmit thread and not yet processed; 0 when closed. TransEmptied
+    // tells when it has come down to 0, so that a caller can wait for it without polling.
     int TransCount() const;
+    // Bytes the driver still holds for the line (written by the transmit thread, not yet sent);
+    // 0 when closed, and always 0 on a pseudo-terminal, which hands them on at once.
+    int OutputQueue() const;
     // Bytes waiting in the driver's input queue (also clears the line-error state); 0 when closed.
     int ReceiveCount();
-    // Drops everything not yet sent; returns when TransCount is 0.
+    // Drops everything not yet sent; returns when TransCount is 0 (or, should the transmit thread
+    // not get to run, after two seconds: what it still holds is dropped when it does).
     void PurgeTrans();
     // Drops everything received and not yet read.
     void PurgeReceive();
@@ -144,6 +149,11 @@ public:
     TCommReceiveEvent OnReceive;
     TCommBreakEvent OnBreak;
     TCommErrEvent OnError;
+
+signals:
+    // The transmit thread has processed every byte queued so far (TransCount is 0). Emitted on
+    // the main thread, only while the port is open.
+    void TransEmptied();
 
 protected:
     void DoReceive();

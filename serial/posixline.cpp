@@ -154,7 +154,17 @@ bool FlushInput(int fd) {
     return ::ioctl(fd, TCFLSH, TCIFLUSH) == 0;
 }
 
+int OutputQueue(int fd) {
+    int n = 0;
+    if (::ioctl(fd, TIOCOUTQ, &n) != 0)
+        return 0;
+    return n;
+}
+
 bool FlushOutput(int fd) {
+    int pending = 0;
+    if (::ioctl(fd, TIOCOUTQ, &pending) == 0 && pending <= 0)
+        return true;
     return ::ioctl(fd, TCFLSH, TCOFLUSH) == 0;
 }
 

@@ -48,7 +48,12 @@ bool WriteControl(int fd, const ControlBlock& cb);
 bool SetModemLine(int fd, bool rts, bool on);
 
 int InputQueue(int fd);
+// Bytes written and not yet sent on the line; 0 where the device cannot tell.
+int OutputQueue(int fd);
 bool FlushInput(int fd);
+// Drops output the driver still holds. Where it reports none, nothing is flushed: a
+// pseudo-terminal reports none ever, and flushing it would take back bytes already on their way
+// to the far end, which no real line does.
 bool FlushOutput(int fd);
 LineCounters ReadCounters(int fd);
 

@@ -1,6 +1,9 @@
 #include "simulator.h"
 
+#include <QElapsedTimer>
 #include <QFile>
+
+#include <csignal>
 
 namespace qmv::test {
 
@@ -10,6 +13,7 @@ QString Simulator::Executable() {
 
 bool Simulator::Start(const QStringList& args) {
     Stop();
+    syncs_ = 0;
     process_.setProgram(Executable());
     process_.setArguments(QStringList{QStringLiteral("--log"), LogPath()} + args);
     process_.start();
@@ -21,6 +25,11 @@ bool Simulator::Start(const QStringList& args) {
     }
     path_ = QString::fromLocal8Bit(process_.readLine()).trimmed();
     if (path_.isEmpty())
+        return false;
+    // The path comes before the simulator listens: a start slowed down by a busy machine would
+    // leave the program's first request unread past its reply wait. A sync answered shows that
+    // it reads the line.
+    if (!Sync())
         return false;
     qputenv("QMVWIN_SERIAL_DEVICE", path_.toLocal8Bit());
     return true;
@@ -44,7 +53,35 @@ static QList<QByteArray> LogLines(const QString& path) {
     return f.readAll().split('\n');
 }
 
+void Simulator::Release() {
+    if (process_.state() == QProcess::Running)
+        ::kill(static_cast<pid_t>(process_.processId()), SIGUSR1);
+}
+
+bool Simulator::Sync() const {
+    if (process_.state() != QProcess::Running)
+        return true; // it has ended, and its log with it
+    ::kill(static_cast<pid_t>(process_.processId()), SIGUSR2);
+    const QByteArray mark = " EV sync " + QByteArray::number(++syncs_);
+    QElapsedTimer clock;
+    clock.start();
+    // A generous bound: the simulator answers at once unless the machine is starved. It ends by
+    // itself once it has closed the line.
+    while (clock.elapsed() < 20000) {
+        QFile f(LogPath());
+        if (f.open(QIODevice::ReadOnly)) {
+            const QByteArray log = f.readAll();
+            if (log.contains(mark + '\n') || log.contains(" EV line closed\n"))
+                return true;
+        }
+        if (process_.waitForFinished(2))
+            return true;
+    }
+    return false;
+}
+
 QByteArray Simulator::Received() const {
+    Sync();
     QByteArray bytes;
     for (const QByteArray& line : LogLines(LogPath())) {
         const QList<QByteArray> parts = line.split(' ');
@@ -56,6 +93,7 @@ QByteArray Simulator::Received() const {
 }
 
 QStringList Simulator::Events() const {
+    Sync();
     QStringList events;
     for (const QByteArray& line : LogLines(LogPath())) {
         const int ev = line.indexOf(" EV ");

@@ -17,26 +17,35 @@ public:
     Simulator() = default;
     ~Simulator() { Stop(); }
 
-    // Starts qmvsim with args (plus its log); false when it did not report its terminal.
+    // Starts qmvsim with args (plus its log) and returns once it reads its terminal; false when
+    // it did not report its terminal.
     bool Start(const QStringList& args = {});
     // Stops it (SIGTERM, then SIGKILL) and unsets QMVWIN_SERIAL_DEVICE.
     void Stop();
 
     QString Path() const { return path_; }
     QString LogPath() const { return dir_.filePath(QStringLiteral("sim.log")); }
-    // Every byte the simulator received, in order.
+    // Every byte the program has written so far, in order, as the simulator received it.
     QByteArray Received() const;
-    // The simulator's event lines ("EV" entries), in order.
+    // The simulator's event lines ("EV" entries), in order, up to what the program has written.
     QStringList Events() const;
+    // Lets the next held piece of a reply go (with --split-hold).
+    void Release();
     // True when the process has ended by itself (it closes the line and ends when unplugged).
     bool Finished() const { return process_.state() == QProcess::NotRunning; }
 
     static QString Executable();
 
 private:
+    // Makes the simulator read whatever is waiting on its side of the terminal and waits until
+    // it has logged that, so that its log holds every byte written before the call. False when
+    // it did not answer.
+    bool Sync() const;
+
     QTemporaryDir dir_;
-    QProcess process_;
+    mutable QProcess process_; // Sync watches it end
     QString path_;
+    mutable int syncs_ = 0;
 };
 
 // Records what a device command asked of the window around it.

@@ -140,7 +140,8 @@ TEST(Records, EndMarkersStopTheDecoding) {
     looksLikeEnd[1] = looksLikeEnd[2] = 0;
     EXPECT_TRUE(IsLoggerEndMarker(looksLikeEnd.data()));
 
-    std::uint8_t sensor[30] = {0, 0, 0, 10, 9, 1, 1, 0, 0, 0, 0x1A, 0, 0, 0, 0, 0, 9, 9, 9, 9};
+    std::uint8_t sensor[30] = {0, 0, 0, 10, 9, 1, 1, 0, 0,  0, 0x1A, 0, 0, 0, 0,
+                               0, 9, 9, 9,  9, 0, 0, 0, 10, 9, 1,    2, 0, 0, 0};
     EXPECT_EQ(DecodeRecords(sensor, 30, DevicePLX01, 0, out), DecodeStatus::Ok);
     EXPECT_EQ(out.size(), 1u);
     sensor[15] = 1; // byte 5 not zero: not an end marker
@@ -159,6 +160,53 @@ TEST(Records, OnlyWholeRecordsAreDecoded) {
     EXPECT_EQ(out.size(), 2u);
     EXPECT_EQ(DecodeRecords(data.data(), 0, DeviceQMV27, 0, out), DecodeStatus::Ok);
     EXPECT_TRUE(out.empty());
+}
+
+// Data sent without an end marker: the rest of the last block is padding, not records.
+TEST(Records, BlockPaddingEndsTheRecords) {
+    for (const std::uint8_t pad : {std::uint8_t{0x00}, std::uint8_t{0x1A}}) {
+        // 20 logger records in one 1024-byte block: 364 bytes of padding, 11 records' worth.
+        std::vector<std::uint8_t> data(1024, pad);
+        for (int i = 0; i < 20; ++i) {
+            const Raw33 r = LoggerRaw(static_cast<std::uint8_t>(i + 1), 100, 40, 1234567890);
+            std::copy(r.begin(), r.end(), data.begin() + i * LoggerRecordSize);
+        }
+        std::vector<recReadDataSeg> out;
+        EXPECT_EQ(DecodeRecords(data.data(), data.size(), DeviceQMV27, 0, out), DecodeStatus::Ok);
+        EXPECT_EQ(out.size(), 20u) << int(pad);
+
+        // A full download table in nine blocks is not refused for the 29 padding records.
+        std::vector<std::uint8_t> full(9 * 1024, pad);
+        for (int i = 0; i < MaxRecords; ++i) {
+            const Raw33 r = LoggerRaw(static_cast<std::uint8_t>(i + 1), 100, 40, 1234567890);
+            std::copy(r.begin(), r.end(), full.begin() + i * LoggerRecordSize);
+        }
+        EXPECT_EQ(DecodeRecords(full.data(), full.size(), DeviceQMV27, 0, out), DecodeStatus::Ok);
+        EXPECT_EQ(out.size(), static_cast<std::size_t>(MaxRecords)) << int(pad);
+
+        // The second device type: 3 records, then padding (a month of 0 or 26).
+        std::vector<std::uint8_t> sensor(128, pad);
+        for (int i = 0; i < 3; ++i) {
+            const std::uint8_t raw[10] = {
+                0, 0, 0x01, 0x4D, 24, 3, 1, 8, static_cast<std::uint8_t>(i), 0};
+            std::copy(raw, raw + 10, sensor.begin() + i * SensorRecordSize);
+        }
+        EXPECT_EQ(DecodeRecords(sensor.data(), sensor.size(), DevicePLX01, 0, out),
+                  DecodeStatus::Ok);
+        EXPECT_EQ(out.size(), 3u) << int(pad);
+    }
+
+    // Only a record whose every byte is the padding byte ends the data.
+    Raw33 zeroNumber{};
+    zeroNumber[19] = 40; // data number 0, all else zero but the range code
+    EXPECT_FALSE(IsPadding(zeroNumber.data(), LoggerRecordSize));
+    Raw33 mixed{};
+    mixed.fill(0x1A);
+    mixed[32] = 0;
+    EXPECT_FALSE(IsPadding(mixed.data(), LoggerRecordSize));
+    Raw33 other{};
+    other.fill(0xFF);
+    EXPECT_FALSE(IsPadding(other.data(), LoggerRecordSize));
 }
 
 TEST(Records, LimitsAndBadRecords) {

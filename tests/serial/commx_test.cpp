@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -60,6 +61,18 @@ struct Pty {
         return got;
     }
 };
+
+// Waits without running the event loop.
+template <typename Pred> bool WaitQuietlyFor(Pred done, int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > ms)
+            return false;
+        QThread::msleep(1);
+    }
+    return true;
+}
 
 template <typename Pred> bool WaitFor(Pred done, int ms) {
     QElapsedTimer t;
@@ -543,4 +556,73 @@ TEST_F(CommX, BytesArrivingDuringTheHandlerAreReportedAfterIt) {
     ASSERT_TRUE(WaitFor([&] { return got.size() >= 2; }, 2000));
     EXPECT_EQ(got, QByteArray("AB"));
     EXPECT_EQ(events, 2);
+}
+
+TEST_F(CommX, TransEmptiedComesOnTheMainThreadOnceAllIsWritten) {
+    TCommX c;
+    c.SetBitRate(256000);
+    c.SetPortName(pty.slave);
+    c.Open();
+    int emitted = 0;
+    int countThen = -1;
+    bool offMainThread = false;
+    QObject::connect(&c, &TCustomCommX::TransEmptied, [&] {
+        ++emitted;
+        countThen = c.TransCount();
+        offMainThread |= QThread::currentThread() != QCoreApplication::instance()->thread();
+    });
+    const QByteArray data = Pattern(5000);
+    ASSERT_TRUE(c.SendData(data.constData(), data.size()));
+    EXPECT_EQ(pty.Read(5000, 10000), data);
+    ASSERT_TRUE(WaitFor([&] { return emitted > 0; }, 10000));
+    EXPECT_EQ(countThen, 0);
+    EXPECT_FALSE(offMainThread);
+}
+
+TEST_F(CommX, PurgeKeepsWhatTheLineHasAlreadyTaken) {
+    // A pseudo-terminal hands written bytes on to the far end a moment later; a purge right then
+    // must not take them back, just as a real line cannot unsend them.
+    TCommX c;
+    c.SetPortName(pty.slave);
+    c.Open();
+    QByteArray sent, got;
+    for (int i = 0; i < 200; ++i) {
+        const char b = static_cast<char>('A' + i % 26);
+        sent += b;
+        ASSERT_TRUE(c.SendData(&b, 1));
+        ASSERT_TRUE(WaitQuietlyFor([&] { return c.TransCount() == 0; }, 10000));
+        c.PurgeTrans();
+        got += pty.Read(1, 5000);
+    }
+    EXPECT_EQ(got, sent);
+}
+
+TEST_F(CommX, ATransmitThreadThatEndsEarlyLeavesNothingPending) {
+    // Leaked if the purge could not return, so that a failure does not hang the test.
+    auto* c = new TCommX;
+    c->SetPortName(pty.slave);
+    c->Open();
+    ASSERT_EQ(CommThreadsRunning(), 2);
+    // With no descriptor allowed, the transmit thread's next wait for work fails and it leaves its
+    // loop. The receive thread stays in the wait it began before. No event loop runs meanwhile,
+    // since its wait would fail too.
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &old), 0);
+    rlimit none = old;
+    none.rlim_cur = 0;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &none), 0);
+    const bool sent = c->SendData("A", 1); // wakes it: it writes "A", then cannot wait again
+    const bool ended = WaitQuietlyFor([] { return CommThreadsRunning() == 1; }, 10000);
+    ::setrlimit(RLIMIT_NOFILE, &old);
+    ASSERT_TRUE(sent);
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(pty.Read(1, 10000), QByteArray("A"));
+
+    // Nothing can be written any more: a send is refused and nothing counts as pending.
+    EXPECT_FALSE(c->SendData("B", 1));
+    EXPECT_EQ(c->TransCount(), 0);
+    if (c->TransCount() != 0)
+        return;
+    c->PurgeTrans(); // returns at once
+    delete c;        // closes: purges again
 }

@@ -197,17 +197,20 @@ std::vector<Output> Instrument::Reply(Cmd cmd, std::string reply) {
     }
     std::vector<Output> out;
     std::size_t at = 0;
-    for (int piece : f.split) {
+    const auto piece = [&](std::size_t n) {
+        const bool later = !out.empty();
+        out.push_back(
+            Output{later ? (options_.splitHold ? 0 : options_.splitDelayMs) : options_.replyDelayMs,
+                   reply.substr(at, n), false, later && options_.splitHold});
+        at += n;
+    };
+    for (int size : f.split) {
         if (at >= reply.size())
             break;
-        const std::size_t n = std::min<std::size_t>(piece < 0 ? 0 : piece, reply.size() - at);
-        out.push_back(Output{out.empty() ? options_.replyDelayMs : options_.splitDelayMs,
-                             reply.substr(at, n), false});
-        at += n;
+        piece(std::min<std::size_t>(size < 0 ? 0 : size, reply.size() - at));
     }
     if (at < reply.size())
-        out.push_back(Output{out.empty() ? options_.replyDelayMs : options_.splitDelayMs,
-                             reply.substr(at), false});
+        piece(reply.size() - at);
     return out;
 }
 

@@ -42,6 +42,7 @@ struct Options {
     std::array<CommandFaults, CmdCount> faults;
     int replyDelayMs = 0;   // before the first byte of every reply and block
     int splitDelayMs = 300; // between the pieces of a split reply
+    bool splitHold = false; // every piece after the first waits for a release instead
 
     // Transfer faults; blocks are counted from 1 in the order they are first sent.
     std::map<int, int> badCrc; // block -> how many sendings carry a wrong CRC (-1: all)
@@ -57,12 +58,13 @@ struct Options {
     LoggerSettings settings;
 };
 
-// One thing to do on the line: wait delayMs after the previous output, then write bytes, then
-// close the line when hangUp is set.
+// One thing to do on the line: wait delayMs after the previous output (or, when held, until the
+// simulator is told to go on), then write bytes, then close the line when hangUp is set.
 struct Output {
     int delayMs = 0;
     std::string bytes;
     bool hangUp = false;
+    bool held = false;
 };
 
 class Instrument {

@@ -23,9 +23,19 @@ using namespace qmvsim;
 namespace {
 
 volatile sig_atomic_t stopRequested = 0;
+volatile sig_atomic_t releasesRequested = 0; // SIGUSR1: held pieces to let go
+volatile sig_atomic_t syncsRequested = 0;    // SIGUSR2
 
 void OnSignal(int) {
     stopRequested = 1;
+}
+
+void OnRelease(int) {
+    releasesRequested = releasesRequested + 1;
+}
+
+void OnSync(int) {
+    syncsRequested = syncsRequested + 1;
 }
 
 double NowMs() {
@@ -68,6 +78,7 @@ struct Scheduled {
     double dueMs;
     std::string bytes;
     bool hangUp;
+    bool held; // waits for a release; dueMs counts from it
 };
 
 // Both ends of the pseudo-terminal. The simulator keeps the terminal's own end open too, so
@@ -140,15 +151,23 @@ int main(int argc, char** argv) {
     sigaddset(&blocked, SIGINT);
     sigaddset(&blocked, SIGTERM);
     sigaddset(&blocked, SIGHUP);
+    sigaddset(&blocked, SIGUSR1);
+    sigaddset(&blocked, SIGUSR2);
     sigprocmask(SIG_BLOCK, &blocked, &waitMask);
     sigdelset(&waitMask, SIGINT);
     sigdelset(&waitMask, SIGTERM);
     sigdelset(&waitMask, SIGHUP);
+    sigdelset(&waitMask, SIGUSR1);
+    sigdelset(&waitMask, SIGUSR2);
     struct sigaction sa {};
     sa.sa_handler = OnSignal;
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGHUP, &sa, nullptr);
+    sa.sa_handler = OnRelease;
+    sigaction(SIGUSR1, &sa, nullptr);
+    sa.sa_handler = OnSync;
+    sigaction(SIGUSR2, &sa, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
     Terminal term;
@@ -178,11 +197,51 @@ int main(int argc, char** argv) {
     double lastDue = 0;
     double lineFreeAt = 0;
     bool hungUp = false;
+    int releases = 0; // releases not yet used by a held piece
+    int releasesSeen = 0, syncsSeen = 0;
     char buf[4096];
+    // Reads what the program wrote and schedules the replies; false when nothing was there.
+    const auto readInput = [&] {
+        const ssize_t r = read(term.master, buf, sizeof buf);
+        if (r <= 0)
+            return false;
+        const std::string received(buf, r);
+        log.Line("RX", HexBytes(received));
+        const std::vector<Output> out = instrument.Receive(received);
+        log.Events(instrument);
+        const double now = NowMs();
+        for (const Output& o : out) {
+            const double due = std::max(now, lastDue) + o.delayMs;
+            lastDue = due;
+            queue.push_back(Scheduled{due, o.bytes, o.hangUp, o.held});
+        }
+        return true;
+    };
     while (!stopRequested && !hungUp) {
         double now = NowMs();
+        if (releasesRequested != releasesSeen) {
+            releases += releasesRequested - releasesSeen;
+            releasesSeen = releasesRequested;
+            log.Line("EV", "release");
+        }
+        if (syncsRequested != syncsSeen) {
+            syncsSeen = syncsRequested;
+            while (readInput()) {
+            }
+            log.Line("EV", "sync " + std::to_string(syncsSeen));
+        }
+        for (Scheduled& s : queue) {
+            if (!s.held)
+                continue;
+            if (releases == 0)
+                break;
+            --releases;
+            s.held = false;
+            s.dueMs = std::max(s.dueMs, now);
+        }
         bool writeBlocked = false;
-        while (!queue.empty() && queue.front().dueMs <= now && lineFreeAt <= now) {
+        while (!queue.empty() && !queue.front().held && queue.front().dueMs <= now &&
+               lineFreeAt <= now) {
             Scheduled& s = queue.front();
             std::size_t n = s.bytes.size();
             if (bytesPerMs > 0) // about two milliseconds of line time per write
@@ -217,7 +276,7 @@ int main(int argc, char** argv) {
             break;
 
         int timeoutMs = -1;
-        if (!queue.empty() && !writeBlocked) {
+        if (!queue.empty() && !writeBlocked && !queue.front().held) {
             const double next = std::max(queue.front().dueMs, lineFreeAt);
             timeoutMs = static_cast<int>(std::ceil(std::max(0.0, next - NowMs())));
         }
@@ -232,19 +291,7 @@ int main(int argc, char** argv) {
         }
         if (ready == 0 || !(pfd.revents & POLLIN))
             continue;
-        const ssize_t r = read(term.master, buf, sizeof buf);
-        if (r <= 0)
-            continue;
-        const std::string received(buf, r);
-        log.Line("RX", HexBytes(received));
-        const std::vector<Output> out = instrument.Receive(received);
-        log.Events(instrument);
-        now = NowMs();
-        for (const Output& o : out) {
-            const double due = std::max(now, lastDue) + o.delayMs;
-            lastDue = due;
-            queue.push_back(Scheduled{due, o.bytes, o.hangUp});
-        }
+        readInput();
     }
     if (stopRequested)
         log.Line("EV", "stopped by a signal");

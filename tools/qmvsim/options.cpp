@@ -48,6 +48,8 @@ Faults. CMD is TYPE, GET, CLR, INFO, SET or BBR; every switch may be given more 
   --length CMD:N             reply cut, or padded with blanks, to N bytes
   --split CMD:N1[,N2...]     reply in pieces of N1, N2, ... bytes, the rest last
   --split-delay MS           pause between the pieces (default 300)
+  --split-hold               every piece after the first waits until the simulator gets SIGUSR1
+                             (one piece per signal) instead of the split delay
   --refuse CMD[:TEXT]        reply TEXT and CR LF instead (default "-"): a refusal of CLR,
                              SET, BBR or INFO; any TEXT not starting with "+" refuses
   --bad-checksum CMD         TYPE or INFO reply with a wrong checksum in bytes 5 and 6
@@ -64,6 +66,10 @@ Transfer faults. Blocks are counted from 1 in the order they are first sent:
 Without faults the instrument checks what it is sent: SET and BBR with a wrong checksum or a
 malformed payload are refused with "-"; CLR empties the memory; SET and BBR keep the clock and
 the timing value, which later INFO replies report.
+
+Signals: SIGUSR1 releases a held piece (--split-hold); SIGUSR2 makes the simulator read
+everything the program has written so far and then log the event "sync N" (N counts them), so
+that a reader of the log knows it is complete.
 
 Log lines, one per chunk read or written and one per event:
   <seconds since start> RX <hex bytes>     bytes the program sent
@@ -177,6 +183,10 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& o, RunSetti
         }
         if (a == "--eot-only") {
             o.eotOnly = true;
+            continue;
+        }
+        if (a == "--split-hold") {
+            o.splitHold = true;
             continue;
         }
         if (a.compare(0, 2, "--") != 0)
