@@ -1,7 +1,8 @@
 // The record decoder on arbitrary assembled download data of either device type. Input: byte 0
 // picks the device type (0 and 3 are none), byte 1 the sensor range, the rest is what the
 // blocks delivered. Every record it gives must have the shape of its device type, stand
-// before the first end marker, and be one a document can save and load back unchanged.
+// before the first end marker or padding, and be one a document can save and load back
+// unchanged.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -115,18 +116,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     for (std::size_t n = 0; n < out.size(); ++n) {
         const std::uint8_t* raw = payload + n * recordSize;
-        FUZZ_CHECK(!(logger ? IsLoggerEndMarker(raw) : IsSensorEndMarker(raw)),
-                   "a record after the end marker");
+        FUZZ_CHECK(!EndsRecords(raw, deviceType), "a record after the end marker or padding");
         if (logger)
             CheckLogger(out[n], raw);
         else
             CheckSensor(out[n], n, sensorIndex);
     }
     if (status == DecodeStatus::Ok) {
-        // Decoding ran to the end marker or to the last whole record.
+        // Decoding ran to the end marker, the padding or the last whole record.
         const std::size_t next = out.size() * recordSize;
-        FUZZ_CHECK(next + recordSize > assembled || (logger ? IsLoggerEndMarker(payload + next)
-                                                            : IsSensorEndMarker(payload + next)),
+        FUZZ_CHECK(next + recordSize > assembled || EndsRecords(payload + next, deviceType),
                    "stopped before the end");
     }
     CheckSavesAndLoads(out, logger ? ModelQMV27 : ModelGZNMax + sensorIndex);
