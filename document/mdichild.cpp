@@ -344,25 +344,28 @@ void TMDIChild::RefreshAfterChange(int row) {
 }
 
 void TMDIChild::SortRecords(int key) {
-    constexpr int RecordNumberKey = 1;
+    constexpr int RecordNumberColumn = 1;
+    constexpr int LevelColumn = 2;
     const int remembered = SelectedIndex();
     const int mode = std::abs(sortMode_) == key + 1 ? -sortMode_ : key + 1;
 
-    // Record numbers compare as numbers, so 1000 follows 999; a field that is not a number
-    // raises the conversion error before anything has changed. The other keys compare the texts
-    // the list shows with the locale's collation, so the order is textual: "95" sorts after
-    // "120".
+    // Record numbers and levels compare as numbers, so 1000 follows 999 and 95 dB comes before
+    // 120 dB (the sensor ranges write two digits, the logger three); a field that is not a number
+    // raises the conversion error before anything has changed. Dates and notes compare the texts
+    // the list shows with the locale's collation.
     const int column = std::abs(mode) - 1;
+    const bool numeric = column == RecordNumberColumn || column == LevelColumn;
     std::vector<int> numbers;
     std::vector<QString> texts;
     for (int i = 0; i < RecordCount(); ++i) {
-        if (column == RecordNumberKey)
-            numbers.push_back(StrToInt(data_.Records[i].DataNo));
+        const recReadDataSeg& r = data_.Records[i];
+        if (numeric)
+            numbers.push_back(StrToInt(column == RecordNumberColumn ? r.DataNo : r.MinDb));
         else
-            texts.push_back(RowTexts(data_.Model, i, data_.Records[i]).at(column));
+            texts.push_back(RowTexts(data_.Model, i, r).at(column));
     }
     const auto compare = [&](int a, int b) {
-        if (column == RecordNumberKey)
+        if (numeric)
             return numbers[a] < numbers[b] ? -1 : numbers[a] > numbers[b] ? 1 : 0;
         return QString::localeAwareCompare(texts[a], texts[b]);
     };

@@ -1,5 +1,5 @@
-// Sorting of the record list: record numbers as numbers, the other keys as text; reversible; by
-// the program itself.
+// Sorting of the record list: record numbers and levels as numbers, dates and notes as text;
+// reversible; by the program itself.
 #include <QHeaderView>
 
 #include "apptest.h"
@@ -22,23 +22,23 @@ protected:
     }
 };
 
-TEST_F(SortingTest, LevelsSortAsTextAndTheSameKeyAgainReverses) {
-    // ConvertLevel writes two digits, the download three: "95" sorts after "120".
+TEST_F(SortingTest, LevelsSortAsNumbersAndTheSameKeyAgainReverses) {
+    // ConvertLevel writes two digits, the download three: 95 still sorts before 120.
     TMDIChild* doc = Open(LoggerDoc({"120", "100", "300", "101"}));
     doc->SetRecords(LoggerDoc({"120", "95", "300", "101"}).Records, ModelQMV27);
     doc->FillRecordList();
     doc->SelectRow(2);
     form_->Command("AcdBSort")->trigger();
     EXPECT_EQ(doc->SortMode(), 3);
-    EXPECT_EQ(Column(doc, 2), QStringList({"101", "120", "300", "95"}));
+    EXPECT_EQ(Column(doc, 2), QStringList({"95", "101", "120", "300"}));
     EXPECT_EQ(Column(doc, 0), QStringList({"1", "2", "3", "4"})); // renumbered
     EXPECT_EQ(doc->SelectedIndex(), 2); // the same position, not the same record
     EXPECT_TRUE(doc->Modified());
-    EXPECT_EQ(doc->Records()[3].MinDb, "95");
+    EXPECT_EQ(doc->Records()[0].MinDb, "95");
 
     form_->Command("AcdBSort")->trigger();
     EXPECT_EQ(doc->SortMode(), -3);
-    EXPECT_EQ(Column(doc, 2), QStringList({"95", "300", "120", "101"}));
+    EXPECT_EQ(Column(doc, 2), QStringList({"300", "120", "101", "95"}));
 
     // Another key sorts ascending; the record-number sort restores the download order.
     form_->Command("AcNoSort")->trigger();
