@@ -742,11 +742,15 @@ void TCustomCommX::ReportLineErrors() {
 }
 
 void TCustomCommX::DoReceive() {
-    if (FSession && OnReceive) {
-        int n = ReceiveCount();
-        if (n != 0)
-            OnReceive(this, n);
+    if (!FSession)
+        return;
+    if (!OnReceive) {
+        qCDebug(lcSerial) << "receive event without a handler";
+        return;
     }
+    int n = ReceiveCount();
+    if (n != 0)
+        OnReceive(this, n);
 }
 
 void TCustomCommX::DoBreak() {

@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <sys/resource.h>
@@ -33,6 +34,13 @@ Identified Identify(DeviceLink& link) {
     int type = -1;
     const FrameStatus status = link.RunFrame(RecvCapacityIdentify, [&] { type = link.DeviceType; });
     return {status, type, clock.elapsed()};
+}
+
+// The link's waits by their length, from now on.
+std::map<int, int>& CountWaits(DeviceLink& link, std::map<int, int>& waits) {
+    waits.clear();
+    link.OnWait = [&waits](int ms) { ++waits[ms]; };
+    return waits;
 }
 
 QByteArray Times(const QByteArray& bytes, int n) {
@@ -69,20 +77,35 @@ TEST(DeviceIdentify, NoReplyGivesThreeTriesThenUnknown) {
     Simulator sim;
     ASSERT_TRUE(sim.Start({"--silent", "TYPE"}));
     DeviceLink link;
+    std::map<int, int> waits;
+    CountWaits(link, waits);
     const Identified r = Identify(link);
     EXPECT_EQ(r.deviceType, DeviceUnknown);
     EXPECT_EQ(sim.Received(), Times("TYPE\r\n", 3));
-    // Three waits of 0.8 s, plus opening and closing the port.
+    // Three waits of 0.8 s and no other, which take at least their time.
+    EXPECT_EQ(waits, (std::map<int, int>{{ReplyWaitMs, 3}}));
     EXPECT_GE(r.ms, 3 * 800);
-    EXPECT_LT(r.ms, 3 * 800 + 1500);
 }
 
 TEST(DeviceIdentify, ReplyAfterOneSilentTryIsTaken) {
-    Simulator sim;
-    ASSERT_TRUE(sim.Start({"--silent", "TYPE:1"}));
-    DeviceLink link;
-    EXPECT_EQ(Identify(link).deviceType, DeviceQMV27);
-    EXPECT_EQ(sim.Received(), Times("TYPE\r\n", 2));
+    // The reply to the second request comes at once; only a machine too busy to hand it over
+    // within the 800 ms reply wait makes the program try a third time, which is then right. Such
+    // a run shows nothing and is run again.
+    for (int run = 1;; ++run) {
+        Simulator sim;
+        ASSERT_TRUE(sim.Start({"--silent", "TYPE:1"}));
+        DeviceLink link;
+        test::ProgramTraffic traffic;
+        const int type = Identify(link).deviceType;
+        if (sim.AnsweredTooLate(traffic)) {
+            if (run == 5)
+                GTEST_SKIP() << "five runs in a row on a machine too busy for the reply wait";
+            continue;
+        }
+        EXPECT_EQ(type, DeviceQMV27);
+        EXPECT_EQ(sim.Received(), Times("TYPE\r\n", 2));
+        return;
+    }
 }
 
 // Each fault gives DeviceUnknown after a single try.
@@ -111,10 +134,21 @@ INSTANTIATE_TEST_SUITE_P(DeviceIdentify, FaultyTypeReply,
                                                                     "plx01"}));
 
 TEST(DeviceIdentify, ReplyInTwoPiecesIsAssembled) {
+    // The simulator holds the last 5 bytes until the program has taken in the first 10; they
+    // then have the rest of the 800 ms reply wait to arrive.
     Simulator sim;
-    ASSERT_TRUE(sim.Start({"--split", "TYPE:10", "--split-delay", "300"}));
+    ASSERT_TRUE(sim.Start({"--split", "TYPE:10", "--split-hold"}));
     DeviceLink link;
+    const TCommReceiveEvent take = link.Comm1.OnReceive;
+    std::vector<int> counts;
+    link.Comm1.OnReceive = [&](TCustomCommX* sender, int size) {
+        take(sender, size);
+        counts.push_back(link.RecvCount);
+        if (link.RecvCount == 10)
+            sim.Release();
+    };
     EXPECT_EQ(Identify(link).deviceType, DeviceQMV27);
+    EXPECT_EQ(counts, (std::vector<int>{10, 15}));
     EXPECT_EQ(sim.Received(), QByteArray("TYPE\r\n"));
 }
 
@@ -124,10 +158,14 @@ TEST(DeviceIdentify, UnpluggedLineEndsWithoutHangingAndClosesThePort) {
     DeviceLink link;
     CountingUi ui;
     link.SetUi(&ui);
+    std::map<int, int> waits;
+    CountWaits(link, waits);
     const Identified r = Identify(link);
     EXPECT_EQ(r.status, FrameStatus::Ran);
     EXPECT_EQ(r.deviceType, DeviceUnknown);
-    EXPECT_LT(r.ms, 3000);
+    // No further try once the line is gone (the receive thread sees the hang-up at once; the
+    // margin is the 800 ms of the first reply wait).
+    EXPECT_LE(waits[ReplyWaitMs], 1);
     EXPECT_FALSE(link.Comm1.IsOpen());
     EXPECT_EQ(ui.ends, 1);
 }
@@ -195,15 +233,17 @@ TEST(DeviceExchange, BytesBeyondTheCapacityAreDropped) {
 }
 
 TEST(DeviceExchange, LateRestOfAReplyIsWaitedFor) {
-    // 60 bytes within the reply wait, the other 37 one second later.
+    // 60 bytes within the reply wait; the other 37 only once it is over, so they come during the
+    // extra waits (600 ms for them to arrive).
     Simulator sim;
-    ASSERT_TRUE(sim.Start({"--split", "INFO:60", "--split-delay", "1000"}));
+    ASSERT_TRUE(sim.Start({"--split", "INFO:60", "--split-hold"}));
     DeviceLink link;
     int first = -1;
     bool whole = false;
     link.RunFrame(RecvCapacityClock, [&] {
         link.Exchange("INFO\r\n", ReplyWaitMs);
         first = link.RecvCount;
+        sim.Release();
         whole = link.WaitForCount(97, 3, 200);
     });
     EXPECT_EQ(first, 60);
@@ -253,9 +293,10 @@ TEST(DeviceWait, ReturnsEarlyWhenTheApplicationQuits) {
     });
     QTimer::singleShot(100, qApp, &QCoreApplication::quit);
     QCoreApplication::exec();
+    // Both far below the 5 s asked for, with seconds to spare for a busy machine.
     EXPECT_GE(first, 50);
-    EXPECT_LT(first, 1000);
-    EXPECT_LT(later, 100);
+    EXPECT_LT(first, 2500);
+    EXPECT_LT(later, 2500);
     EXPECT_TRUE(link.Terminating());
 }
 

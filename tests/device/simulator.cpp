@@ -2,6 +2,9 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHash>
+#include <QLoggingCategory>
+#include <QMutex>
 
 #include <csignal>
 
@@ -46,6 +49,53 @@ void Simulator::Stop() {
     qunsetenv("QMVWIN_SERIAL_DEVICE");
 }
 
+namespace {
+QMutex gTrafficLock;
+QList<ProgramTraffic::Event> gTraffic;
+QtMessageHandler gPreviousHandler = nullptr;
+
+void RecordTraffic(QtMsgType type, const QMessageLogContext& ctx, const QString& msg) {
+    if (ctx.category && qstrcmp(ctx.category, "qmvwin.serial") == 0) {
+        QMutexLocker l(&gTrafficLock);
+        if (msg.startsWith(QLatin1String("queued ")))
+            gTraffic.append({true, msg.mid(7).toInt(), {}});
+        else if (msg.startsWith(QLatin1String("received ")))
+            gTraffic.append({false, 0, QByteArray::fromHex(msg.mid(9).toLatin1())});
+        return;
+    }
+    if (gPreviousHandler)
+        gPreviousHandler(type, ctx, msg);
+}
+} // namespace
+
+ProgramTraffic::ProgramTraffic() {
+    gTraffic.clear();
+    gPreviousHandler = qInstallMessageHandler(RecordTraffic);
+    QLoggingCategory::setFilterRules(QStringLiteral("qmvwin.serial.debug=true"));
+}
+
+ProgramTraffic::~ProgramTraffic() {
+    QLoggingCategory::setFilterRules(QString());
+    qInstallMessageHandler(gPreviousHandler);
+}
+
+QList<ProgramTraffic::Event> ProgramTraffic::Events() const {
+    QMutexLocker l(&gTrafficLock);
+    return gTraffic;
+}
+
+QByteArray ProgramTraffic::ReceivedAfterWrite(int n) const {
+    QByteArray bytes;
+    int writes = 0;
+    for (const Event& e : Events()) {
+        if (e.queued)
+            ++writes;
+        else if (writes == n)
+            bytes += e.bytes;
+    }
+    return bytes;
+}
+
 static QList<QByteArray> LogLines(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
@@ -75,6 +125,62 @@ bool Simulator::Sync() const {
                 return true;
         }
         if (process_.waitForFinished(2))
+            return true;
+    }
+    return false;
+}
+
+bool Simulator::AnsweredTooLate(const ProgramTraffic& traffic) const {
+    // The program's writes, cut from what the simulator received by the sizes the program queued,
+    // each with whether anything came in after it and before the next write.
+    const QByteArray stream = Received();
+    struct Write {
+        QByteArray bytes;
+        bool answerSeen = false;
+    };
+    QList<Write> writes;
+    qsizetype at = 0;
+    for (const ProgramTraffic::Event& e : traffic.Events()) {
+        if (e.queued) {
+            writes.append({stream.mid(at, e.size), false});
+            at += e.size;
+        } else if (!writes.isEmpty()) {
+            writes.last().answerSeen = true;
+        }
+    }
+    if (at != stream.size())
+        return false; // not the run the traffic belongs to
+    // What the simulator did with each request: "NAME #n", then "no reply to NAME" when it was
+    // told to keep silent, or "line closed on NAME".
+    QHash<QString, QList<bool>> answered; // by command, in order
+    QString current;
+    for (const QString& e : Events()) {
+        const int hash = e.indexOf(QLatin1String(" #"));
+        if (hash > 0 && e.indexOf(QLatin1Char(' ')) == hash) {
+            current = e.left(hash);
+            answered[current].append(true);
+        } else if (!current.isEmpty() && (e == QLatin1String("no reply to ") + current ||
+                                          e == QLatin1String("line closed on ") + current)) {
+            answered[current].last() = false;
+        }
+    }
+    const auto name = [](const QByteArray& w) {
+        if (w == "GET\r\nC")
+            return QStringLiteral("GET");
+        if (!w.endsWith("\r\n"))
+            return QString(); // not a request: an ACK or a NAK
+        const qsizetype end = w.indexOf(':') > 0 ? w.indexOf(':') : w.size() - 2;
+        return QString::fromLatin1(w.left(end));
+    };
+    QHash<QString, int> seen;
+    for (qsizetype i = 0; i + 1 < writes.size(); ++i) {
+        const QString n = name(writes[i].bytes);
+        if (n.isEmpty())
+            continue;
+        const int k = seen[n]++;
+        const QList<bool> replies = answered.value(n);
+        if (name(writes[i + 1].bytes) == n && !writes[i].answerSeen && k < replies.size() &&
+            replies[k])
             return true;
     }
     return false;

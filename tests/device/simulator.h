@@ -31,6 +31,11 @@ public:
     QStringList Events() const;
     // Lets the next held piece of a reply go (with --split-hold).
     void Release();
+    // True when the program sent a request again although the simulator had answered the one
+    // before, and nothing had come in between (traffic: the program's own log of the run): the
+    // answer was later than the program's reply wait, which only a machine too busy to hand it
+    // over does. Such a run says nothing about the program and is run again.
+    bool AnsweredTooLate(const class ProgramTraffic& traffic) const;
     // True when the process has ended by itself (it closes the line and ends when unplugged).
     bool Finished() const { return process_.state() == QProcess::NotRunning; }
 
@@ -46,6 +51,25 @@ private:
     mutable QProcess process_; // Sync watches it end
     QString path_;
     mutable int syncs_ = 0;
+};
+
+// The program's own traffic as its serial component logs it on the main thread, in order: each
+// write queued (by its size) and each read (by its bytes). Recorded while the object lives.
+class ProgramTraffic {
+public:
+    struct Event {
+        bool queued; // else received
+        int size;
+        QByteArray bytes; // received bytes
+    };
+    ProgramTraffic();
+    ~ProgramTraffic();
+    ProgramTraffic(const ProgramTraffic&) = delete;
+    ProgramTraffic& operator=(const ProgramTraffic&) = delete;
+
+    QList<Event> Events() const;
+    // Bytes received after the n-th write (from 1) and before the next one.
+    QByteArray ReceivedAfterWrite(int n) const;
 };
 
 // Records what a device command asked of the window around it.

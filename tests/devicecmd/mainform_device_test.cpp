@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "app/ui/uitext.h"
+#include "device/devicecommands.h"
 #include "device/devicelink.h"
 #include "device/plxsetdlg.h"
 #include "tests/app/apptest.h"
@@ -20,10 +21,13 @@ namespace {
 
 class DeviceCommandTest : public AppTest {
 protected:
-    // Runs a command and returns the texts and kinds of the message boxes it showed.
-    void Run(const char* command) {
+    // Runs a command in a new main window, after prepare has seen the window's link.
+    void Run(const char* command, const std::function<void(DeviceLink&)>& prepare = {}) {
         dialogs_.messages.clear();
-        Form().Command(command)->trigger();
+        TMainForm& form = Form();
+        if (prepare)
+            prepare(form.Link());
+        form.Command(command)->trigger();
     }
     QString Msg(const char* key) const { return Tx("Msg", key); }
     QString NoReply() const { return Msg("MsgComErr1") + "\n" + Msg("MsgComErr2"); }
@@ -143,9 +147,20 @@ TEST_F(DeviceCommandTest, ClockOfTheLoggerCarriesTheLocalTime) {
 }
 
 TEST_F(DeviceCommandTest, ClockUsesAnInformationReplyThatCameInTwoPieces) {
-    // 60 bytes within the reply wait, the other 37 one second later, during the extra waits.
-    ASSERT_TRUE(sim_.Start({"--split", "INFO:60", "--split-delay", "1000"}));
-    Run("AcDate");
+    // 60 bytes within the reply wait; the other 37 are let go when the first extra wait begins,
+    // and have the extra waits' 600 ms to arrive.
+    ASSERT_TRUE(sim_.Start({"--split", "INFO:60", "--split-hold"}));
+    bool released = false;
+    Run("AcDate", [&](DeviceLink& link) {
+        link.OnWait = [&](int ms) {
+            if (ms == InfoExtraWaitMs && link.RecvCount == 60 && !released) {
+                released = true;
+                sim_.Release();
+            }
+        };
+    });
+    form_->Link().OnWait = nullptr;
+    EXPECT_TRUE(released);
     ExpectLast(Msg("MsgDateFin"), MessageKind::Information);
 }
 

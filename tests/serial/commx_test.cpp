@@ -74,6 +74,8 @@ template <typename Pred> bool WaitQuietlyFor(Pred done, int ms) {
     return true;
 }
 
+// Every wait for a condition below has a bound of seconds: it returns as soon as the condition
+// holds, and the bound only stops a test that would hang.
 template <typename Pred> bool WaitFor(Pred done, int ms) {
     QElapsedTimer t;
     t.start();
@@ -128,7 +130,7 @@ protected:
     void SetUp() override { ASSERT_FALSE(pty.slave.isEmpty()); }
     void TearDown() override {
         // Threads end on their own after Close; none may outlive the test.
-        EXPECT_TRUE(WaitFor([] { return CommThreadsRunning() == 0; }, 3000));
+        EXPECT_TRUE(WaitFor([] { return CommThreadsRunning() == 0; }, 10000));
     }
     Pty pty;
 };
@@ -247,7 +249,7 @@ TEST_F(CommX, EmptyTextQueuesNothing) {
     EXPECT_EQ(c.TransCount(), 0);
     EXPECT_TRUE(pty.Read(1, 200).isEmpty());
     EXPECT_TRUE(c.SendString(QByteArray("TYPE\r\n")));
-    EXPECT_EQ(pty.Read(6, 2000), QByteArray("TYPE\r\n")); // no terminator, no translation
+    EXPECT_EQ(pty.Read(6, 10000), QByteArray("TYPE\r\n")); // no terminator, no translation
 }
 
 TEST_F(CommX, LargeSendGoesInChunksWholeAndInOrder) {
@@ -266,7 +268,7 @@ TEST_F(CommX, LargeSendGoesInChunksWholeAndInOrder) {
     ASSERT_TRUE(c.SendData(data.constData(), data.size()));
     EXPECT_LE(c.TransCount(), 5000); // the writer may already have taken some
     EXPECT_EQ(pty.Read(5000, 5000), data);
-    EXPECT_TRUE(WaitFor([&] { return c.TransCount() == 0; }, 2000));
+    EXPECT_TRUE(WaitFor([&] { return c.TransCount() == 0; }, 10000));
     c.Close();
 
     qInstallMessageHandler(gPreviousHandler);
@@ -303,12 +305,12 @@ TEST_F(CommX, ReceiveEventRunsOnMainThreadWithEveryByte) {
     };
     c.Open();
     pty.Write(QByteArray("QMV27"));
-    ASSERT_TRUE(WaitFor([&] { return got.size() >= 5; }, 2000));
+    ASSERT_TRUE(WaitFor([&] { return got.size() >= 5; }, 10000));
     // A reply in two pieces with a pause is assembled in order.
     pty.Write(QByteArray("0123456789"));
     QThread::msleep(50);
     pty.Write(QByteArray("ABCDE"));
-    ASSERT_TRUE(WaitFor([&] { return got.size() >= 20; }, 2000));
+    ASSERT_TRUE(WaitFor([&] { return got.size() >= 20; }, 10000));
     EXPECT_EQ(got, QByteArray("QMV270123456789ABCDE"));
     EXPECT_GE(events, 2);
     EXPECT_FALSE(offMainThread);
@@ -319,17 +321,27 @@ TEST_F(CommX, BytesWithoutHandlerStayQueuedAndArrivalsStillReport) {
     TCommX c;
     c.SetPortName(pty.slave);
     c.Open();
+    QLoggingCategory::setFilterRules(QStringLiteral("qmvwin.serial.debug=true"));
+    gLog.clear();
+    gPreviousHandler = qInstallMessageHandler(CaptureLog);
     pty.Write(QByteArray("12345"));
-    ASSERT_TRUE(WaitFor([&] { return c.ReceiveCount() == 5; }, 2000));
-    // Let the hand-over of that arrival finish while no handler is assigned.
-    WaitFor([] { return false; }, 100);
+    // The hand-over of that arrival finishes while no handler is assigned.
+    const bool handedOver = WaitFor(
+        [] {
+            std::lock_guard<std::mutex> l(gLogLock);
+            return gLog.contains(QStringLiteral("receive event without a handler"));
+        },
+        10000);
+    qInstallMessageHandler(gPreviousHandler);
+    QLoggingCategory::setFilterRules(QString());
+    ASSERT_TRUE(handedOver);
     EXPECT_EQ(c.ReceiveCount(), 5);
 
     int reported = 0;
     c.OnReceive = [&](TCustomCommX*, int size) { reported = size; };
     pty.Write(QByteArray("678"));
     // The new arrival is noticed although older bytes were never read; its size covers all.
-    ASSERT_TRUE(WaitFor([&] { return reported != 0; }, 2000));
+    ASSERT_TRUE(WaitFor([&] { return reported != 0; }, 10000));
     EXPECT_EQ(reported, 8);
 
     char buf[16];
@@ -345,13 +357,13 @@ TEST_F(CommX, ReceiveDataWaitsAtMostTheTimeout) {
     c.SetTimeOutReceive(150);
     c.Open();
     pty.Write(QByteArray("AB"));
-    ASSERT_TRUE(WaitFor([&] { return c.ReceiveCount() == 2; }, 2000));
+    ASSERT_TRUE(WaitFor([&] { return c.ReceiveCount() == 2; }, 10000));
     char buf[10];
     QElapsedTimer t;
     t.start();
     EXPECT_EQ(c.ReceiveData(buf, 10), 2); // fewer than asked: returns after the timeout
     EXPECT_GE(t.elapsed(), 140);
-    EXPECT_LT(t.elapsed(), 1000);
+    EXPECT_LT(t.elapsed(), 2500); // well below the 3 s it would wait by default
     EXPECT_EQ(QByteArray(buf, 2), QByteArray("AB"));
 }
 
@@ -423,7 +435,7 @@ TEST_F(CommX, SettersStoreWhileClosedAndApplyWhileOpen) {
     // Half-duplex modes write like any other.
     c.SetFlowCtrl(cfcHalfHigh);
     ASSERT_TRUE(c.SendString(std::string("HALF")));
-    EXPECT_EQ(pty.Read(4, 2000), QByteArray("HALF"));
+    EXPECT_EQ(pty.Read(4, 10000), QByteArray("HALF"));
 }
 
 TEST_F(CommX, PortNameChangeWhileOpenReopens) {
@@ -439,7 +451,7 @@ TEST_F(CommX, PortNameChangeWhileOpenReopens) {
     ASSERT_EQ(::ioctl(c.Handle(), TIOCGEXCL, &exclusive), 0);
     EXPECT_EQ(exclusive, 1);
     c.SendString(std::string("NEW"));
-    EXPECT_EQ(other.Read(3, 2000), QByteArray("NEW"));
+    EXPECT_EQ(other.Read(3, 10000), QByteArray("NEW"));
     EXPECT_TRUE(pty.Read(1, 100).isEmpty());
 }
 
@@ -454,17 +466,22 @@ TEST_F(CommX, PurgeTransDropsWhatTheLineCannotTake) {
     const QByteArray data = Pattern(31 * 4096);
     ASSERT_TRUE(c.SendData(data.constData(), data.size()));
     EXPECT_GT(c.TransCount(), 0);
-    QElapsedTimer t;
-    t.start();
     c.PurgeTrans();
-    EXPECT_EQ(c.TransCount(), 0);
-    EXPECT_LT(t.elapsed(), 2000);
-    // The line still works after a purge.
-    pty.Read(1 << 20, 200);
+    // It returns once the transmit thread has let go of the chunks; on a machine too busy for
+    // that within its two seconds, the thread still drops them when it runs.
+    EXPECT_TRUE(WaitFor([&] { return c.TransCount() == 0; }, 10000));
+    // The line still works after a purge: what it took before, then the new bytes.
     ASSERT_TRUE(c.SendString(std::string("AFTER")));
-    QByteArray tail = pty.Read(1 << 20, 500);
-    EXPECT_TRUE(tail.endsWith("AFTER"));
-    c.Close(); // purges again with a quiet line
+    QByteArray got;
+    WaitFor(
+        [&] {
+            got += pty.Read(1 << 20, 1);
+            return got.endsWith("AFTER");
+        },
+        10000);
+    EXPECT_TRUE(got.endsWith("AFTER"));
+    EXPECT_LT(got.size(), data.size() + 5); // not everything was written
+    c.Close();                              // purges again with a quiet line
 }
 
 TEST_F(CommX, DestroyRightAfterCloseWhileDataArrives) {
@@ -479,12 +496,12 @@ TEST_F(CommX, DestroyRightAfterCloseWhileDataArrives) {
         };
         c->Open();
         pty.Write(Pattern(300));
-        ASSERT_TRUE(WaitFor([&] { return events > 0; }, 2000));
+        ASSERT_TRUE(WaitFor([&] { return events > 0; }, 10000));
         pty.Write(Pattern(300));
         c->Close();
         c.reset();
         pty.Write(Pattern(10));
-        EXPECT_TRUE(WaitFor([] { return CommThreadsRunning() == 0; }, 3000));
+        EXPECT_TRUE(WaitFor([] { return CommThreadsRunning() == 0; }, 10000));
         pty.Read(1 << 16, 20);
     }
 }
@@ -500,7 +517,7 @@ TEST_F(CommX, DestroyWhileAnEventIsBeingHandedOver) {
     QThread::msleep(150);
     EXPECT_EQ(events, 0);
     c.reset(); // closes, drops the queued event and lets the waiting thread go
-    EXPECT_TRUE(WaitFor([] { return CommThreadsRunning() == 0; }, 3000));
+    EXPECT_TRUE(WaitFor([] { return CommThreadsRunning() == 0; }, 10000));
     EXPECT_EQ(events, 0);
 }
 
@@ -514,7 +531,7 @@ TEST_F(CommX, CloseInsideTheReceiveHandler) {
     };
     c.Open();
     pty.Write(QByteArray("X"));
-    ASSERT_TRUE(WaitFor([&] { return events == 1; }, 2000));
+    ASSERT_TRUE(WaitFor([&] { return events == 1; }, 10000));
     EXPECT_FALSE(c.IsOpen());
     EXPECT_EQ(c.ReceiveData(nullptr, 1), -1);
     c.Open(); // the line is free again
@@ -527,9 +544,9 @@ TEST_F(CommX, FarEndClosingIsNoticedWithoutSpinning) {
     c.SetPortName(far->slave);
     c.Open();
     far.reset(); // the instrument went away
-    ASSERT_TRUE(WaitFor([&] { return c.LineLost(); }, 2000));
+    ASSERT_TRUE(WaitFor([&] { return c.LineLost(); }, 10000));
     EXPECT_TRUE(c.SendString(std::string("TYPE\r\n"))); // queued, dropped by the failing line
-    EXPECT_TRUE(WaitFor([&] { return c.TransCount() == 0; }, 2000));
+    EXPECT_TRUE(WaitFor([&] { return c.TransCount() == 0; }, 10000));
     char buf[4];
     EXPECT_EQ(c.ReceiveData(buf, 4), -1);
     c.Close();
@@ -553,7 +570,7 @@ TEST_F(CommX, BytesArrivingDuringTheHandlerAreReportedAfterIt) {
     };
     c.Open();
     pty.Write(QByteArray("A"));
-    ASSERT_TRUE(WaitFor([&] { return got.size() >= 2; }, 2000));
+    ASSERT_TRUE(WaitFor([&] { return got.size() >= 2; }, 10000));
     EXPECT_EQ(got, QByteArray("AB"));
     EXPECT_EQ(events, 2);
 }
