@@ -17,6 +17,7 @@ QString Simulator::Executable() {
 bool Simulator::Start(const QStringList& args) {
     Stop();
     syncs_ = 0;
+    args_ = args;
     process_.setProgram(Executable());
     process_.setArguments(QStringList{QStringLiteral("--log"), LogPath()} + args);
     process_.start();

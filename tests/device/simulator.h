@@ -8,9 +8,13 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <gtest/gtest.h>
+
 #include "device/devicelink.h"
 
 namespace qmv::test {
+
+class ProgramTraffic;
 
 class Simulator {
 public:
@@ -22,6 +26,8 @@ public:
     bool Start(const QStringList& args = {});
     // Stops it (SIGTERM, then SIGKILL) and unsets QMVWIN_SERIAL_DEVICE.
     void Stop();
+    // Starts it afresh with the arguments of the last Start.
+    bool Restart() { return Start(QStringList(args_)); }
 
     QString Path() const { return path_; }
     QString LogPath() const { return dir_.filePath(QStringLiteral("sim.log")); }
@@ -35,7 +41,7 @@ public:
     // before, and nothing had come in between (traffic: the program's own log of the run): the
     // answer was later than the program's reply wait, which only a machine too busy to hand it
     // over does. Such a run says nothing about the program and is run again.
-    bool AnsweredTooLate(const class ProgramTraffic& traffic) const;
+    bool AnsweredTooLate(const ProgramTraffic& traffic) const;
     // True when the process has ended by itself (it closes the line and ends when unplugged).
     bool Finished() const { return process_.state() == QProcess::NotRunning; }
 
@@ -50,6 +56,7 @@ private:
     QTemporaryDir dir_;
     mutable QProcess process_; // Sync watches it end
     QString path_;
+    QStringList args_;
     mutable int syncs_ = 0;
 };
 
@@ -71,6 +78,27 @@ public:
     // Bytes received after the n-th write (from 1) and before the next one.
     QByteArray ReceivedAfterWrite(int n) const;
 };
+
+// Runs run() (a command against the simulator, which has been started) and gives its result. A
+// run in which the machine was too busy to hand a prompt answer over within the program's reply
+// wait (AnsweredTooLate) shows nothing about the program: the simulator is started afresh and
+// run() runs again, up to five times.
+template <typename Run> auto Conclusively(Simulator& sim, Run run) {
+    for (int attempt = 1;; ++attempt) {
+        ProgramTraffic traffic;
+        auto result = run();
+        if (!sim.AnsweredTooLate(traffic))
+            return result;
+        if (attempt == 5) {
+            ADD_FAILURE() << "five runs in a row on a machine too busy for the reply waits";
+            return result;
+        }
+        if (!sim.Restart()) {
+            ADD_FAILURE() << "simulator did not start";
+            return result;
+        }
+    }
+}
 
 // Records what a device command asked of the window around it.
 struct CountingUi : DeviceCommandUi {

@@ -90,7 +90,7 @@ TEST(SetClock, SecondTypeSendsTheStampAloneWithoutInfo) {
     Simulator sim;
     ASSERT_TRUE(sim.Start({"--device", "plx01", "--clock", "1001010000"}));
     DeviceLink link;
-    const auto r = RunSetClock(link, FixedClock);
+    const auto r = test::Conclusively(sim, [&] { return RunSetClock(link, FixedClock); });
     EXPECT_EQ(r.frame, FrameStatus::Ran);
     EXPECT_EQ(r.outcome, ClockOutcome::Set);
     // "2612071405" adds up to 508, 0xFC modulo 256.
@@ -102,7 +102,7 @@ TEST(SetClock, LoggerSendsItsSettingsBackWithTheStamp) {
     Simulator sim;
     ASSERT_TRUE(sim.Start({"--clock", "1001010000"}));
     DeviceLink link;
-    const auto r = RunSetClock(link, FixedClock);
+    const auto r = test::Conclusively(sim, [&] { return RunSetClock(link, FixedClock); });
     EXPECT_EQ(r.outcome, ClockOutcome::Set);
     // The simulator's logger reports these settings; they come back unchanged.
     const QByteArray payload = "QMV2700417,2612071405,03,10,0600,1,0030,0,0100,2,01,00,12";
@@ -133,7 +133,7 @@ TEST_P(SetClockFault, SendsNoSet) {
     DeviceLink link;
     QElapsedTimer clock;
     clock.start();
-    const auto r = RunSetClock(link, FixedClock);
+    const auto r = test::Conclusively(sim, [&] { return RunSetClock(link, FixedClock); });
     EXPECT_EQ(r.outcome, GetParam().outcome);
     EXPECT_FALSE(sim.Received().contains("SET:"));
     if (GetParam().outcome == ClockOutcome::InfoShort) { // the reply wait, then three of 200 ms
@@ -159,7 +159,7 @@ TEST(Timing, ReadsTheTwoCharactersOfTheSecondType) {
     Simulator sim;
     ASSERT_TRUE(sim.Start({"--device", "plx01", "--timing", "42"}));
     DeviceLink link;
-    const TimingReadResult r = RunReadTiming(link);
+    const TimingReadResult r = test::Conclusively(sim, [&] { return RunReadTiming(link); });
     EXPECT_EQ(r.outcome, TimingReadOutcome::Read);
     EXPECT_EQ(r.value, "42");
     EXPECT_EQ(sim.Received(), QByteArray("TYPE\r\nINFO\r\n"));
@@ -177,7 +177,10 @@ TEST(Timing, ReplyGrowingTo23IsUsedOneStuckAt22IsNot) {
         if (ms == InfoExtraWaitMs && link.RecvCount == 20 && extraWaits++ == 0)
             grows.Release();
     };
-    TimingReadResult r = RunReadTiming(link);
+    TimingReadResult r = test::Conclusively(grows, [&] {
+        extraWaits = 0;
+        return RunReadTiming(link);
+    });
     link.OnWait = nullptr;
     EXPECT_EQ(r.outcome, TimingReadOutcome::Read);
     EXPECT_EQ(r.value, "33");
@@ -185,7 +188,7 @@ TEST(Timing, ReplyGrowingTo23IsUsedOneStuckAt22IsNot) {
 
     Simulator stuck;
     ASSERT_TRUE(stuck.Start({"--device", "plx01", "--length", "INFO:22"}));
-    r = RunReadTiming(link);
+    r = test::Conclusively(stuck, [&] { return RunReadTiming(link); });
     EXPECT_EQ(r.outcome, TimingReadOutcome::Short);
     EXPECT_TRUE(r.value.empty());
     EXPECT_EQ(NoticeOf(r).key, std::string("MsgSetErr"));
@@ -207,7 +210,7 @@ TEST(Timing, FaultyReadings) {
         Simulator sim;
         ASSERT_TRUE(sim.Start(c.args));
         DeviceLink link;
-        const TimingReadResult r = RunReadTiming(link);
+        const TimingReadResult r = test::Conclusively(sim, [&] { return RunReadTiming(link); });
         EXPECT_EQ(r.outcome, c.outcome) << c.args.join(' ').toStdString();
         EXPECT_EQ(NoticeOf(r).key, std::string(c.key));
         if (c.outcome == TimingReadOutcome::NotPlx) {
@@ -220,7 +223,7 @@ TEST(Timing, WritingSevenSendsTwoDigitsWithTheirChecksum) {
     Simulator sim;
     ASSERT_TRUE(sim.Start({"--device", "plx01"}));
     DeviceLink link;
-    const auto r = RunWriteTiming(link, 7);
+    const auto r = test::Conclusively(sim, [&] { return RunWriteTiming(link, 7); });
     EXPECT_EQ(r.outcome, TimingWriteOutcome::Written);
     // '0' + '7' = 103 = 0x67.
     EXPECT_EQ(sim.Received(), QByteArray("TYPE\r\nBBR:67:07\r\n"));
@@ -228,12 +231,14 @@ TEST(Timing, WritingSevenSendsTwoDigitsWithTheirChecksum) {
 
     Simulator logger;
     ASSERT_TRUE(logger.Start());
-    EXPECT_EQ(RunWriteTiming(link, 7).outcome, TimingWriteOutcome::NotPlx);
+    EXPECT_EQ(test::Conclusively(logger, [&] { return RunWriteTiming(link, 7); }).outcome,
+              TimingWriteOutcome::NotPlx);
     EXPECT_EQ(logger.Received(), QByteArray("TYPE\r\n"));
 
     Simulator refusing;
     ASSERT_TRUE(refusing.Start({"--device", "plx01", "--refuse", "BBR"}));
-    EXPECT_EQ(RunWriteTiming(link, 7).outcome, TimingWriteOutcome::Refused);
+    EXPECT_EQ(test::Conclusively(refusing, [&] { return RunWriteTiming(link, 7); }).outcome,
+              TimingWriteOutcome::Refused);
 }
 
 TEST(Timing, OutOfRangeOpensNothing) {
@@ -259,7 +264,10 @@ TEST(Timing, ReplyWaitAfterBbrIsHalfASecond) {
     DeviceLink link;
     std::vector<int> waits;
     link.OnWait = [&](int ms) { waits.push_back(ms); };
-    const auto r = RunWriteTiming(link, 7);
+    const auto r = test::Conclusively(sim, [&] {
+        waits.clear();
+        return RunWriteTiming(link, 7);
+    });
     EXPECT_EQ(r.outcome, TimingWriteOutcome::NoReply);
     EXPECT_EQ(NoticeOf(r).key, std::string("MsgComErr1"));
     EXPECT_EQ(NoticeOf(r).key2, std::string("MsgComErr2"));

@@ -21,13 +21,17 @@ namespace {
 
 class DeviceCommandTest : public AppTest {
 protected:
-    // Runs a command in a new main window, after prepare has seen the window's link.
+    // Runs a command in a new main window, after prepare has seen the window's link (again
+    // when the run was inconclusive, see Conclusively).
     void Run(const char* command, const std::function<void(DeviceLink&)>& prepare = {}) {
-        dialogs_.messages.clear();
-        TMainForm& form = Form();
-        if (prepare)
-            prepare(form.Link());
-        form.Command(command)->trigger();
+        test::Conclusively(sim_, [&] {
+            dialogs_.messages.clear();
+            TMainForm& form = Form();
+            if (prepare)
+                prepare(form.Link());
+            form.Command(command)->trigger();
+            return 0;
+        });
     }
     QString Msg(const char* key) const { return Tx("Msg", key); }
     QString NoReply() const { return Msg("MsgComErr1") + "\n" + Msg("MsgComErr2"); }
@@ -152,6 +156,7 @@ TEST_F(DeviceCommandTest, ClockUsesAnInformationReplyThatCameInTwoPieces) {
     ASSERT_TRUE(sim_.Start({"--split", "INFO:60", "--split-hold"}));
     bool released = false;
     Run("AcDate", [&](DeviceLink& link) {
+        released = false;
         link.OnWait = [&](int ms) {
             if (ms == InfoExtraWaitMs && link.RecvCount == 60 && !released) {
                 released = true;

@@ -47,22 +47,20 @@ std::string Assembled(const RecordDownload& d) {
 
 class DownloadExchange : public ::testing::Test {
 protected:
-    // Starts the simulator with args and runs one download against it. A run in which the
-    // machine was too busy to hand a prompt answer over within the program's reply wait (the
-    // request wait is 300 ms) shows nothing about the program and is run again.
+    // Starts the simulator with args and runs one download against it (again when the run was
+    // inconclusive, see Conclusively: the request wait is 300 ms).
     int Run(const QStringList& args, int sensorIndex = 0) {
+        if (!sim.Start(args)) {
+            ADD_FAILURE() << "simulator did not start";
+            return -1;
+        }
         const std::vector<recReadDataSeg> before = download.DownloadTable;
-        for (int run = 1;; ++run) {
+        return test::Conclusively(sim, [&] {
             download.DownloadTable = before;
-            if (!sim.Start(args)) {
-                ADD_FAILURE() << "simulator did not start";
-                return -1;
-            }
             EXPECT_EQ(link.FindPort(), FindPortFound);
             download.KeepAssembled = true;
             waits.clear();
             link.OnWait = [this](int ms) { ++waits[ms]; };
-            test::ProgramTraffic traffic;
             QElapsedTimer clock;
             clock.start();
             const int result = download.DownloadRecords(sensorIndex);
@@ -70,13 +68,8 @@ protected:
             // However it ended, the port is closed and the buffers are gone.
             EXPECT_FALSE(link.Comm1.IsOpen());
             EXPECT_TRUE(link.RecvBuffer.empty());
-            if (!sim.AnsweredTooLate(traffic))
-                return result;
-            if (run == 5) {
-                ADD_FAILURE() << "five runs in a row on a machine too busy for the reply waits";
-                return result;
-            }
-        }
+            return result;
+        });
     }
 
     // A stale table from an earlier device, which a failed download must not leave behind.
