@@ -202,6 +202,15 @@ TEST(SimInstrument, IdentificationAndItsFaults) {
     EXPECT_EQ(reply[0].bytes, "TYPE:5D:QM");
     EXPECT_EQ(reply[1].bytes, "V27\r\n");
     EXPECT_EQ(reply[1].delayMs, 300);
+    EXPECT_FALSE(reply[0].held || reply[1].held);
+    // Held instead: the first piece goes as usual, the rest waits for a release.
+    o.splitHold = true;
+    Driven held(o);
+    const auto pieces = held.inst.Receive("TYPE\r\n");
+    ASSERT_EQ(pieces.size(), 2u);
+    EXPECT_FALSE(pieces[0].held);
+    EXPECT_TRUE(pieces[1].held);
+    EXPECT_EQ(pieces[1].delayMs, 0);
 
     Options f = Logger(1);
     f.faults[static_cast<int>(Cmd::Type)].silent = 1;
@@ -360,6 +369,7 @@ TEST(SimOptions, SwitchesParseAndBadValuesAreRefused) {
                                   "TYPE:2",
                                   "--split",
                                   "INFO:20,1",
+                                  "--split-hold",
                                   "--length",
                                   "INFO:22",
                                   "--refuse",
@@ -387,6 +397,7 @@ TEST(SimOptions, SwitchesParseAndBadValuesAreRefused) {
     EXPECT_EQ(o.records.size(), 3000u);
     EXPECT_EQ(o.faults[static_cast<int>(Cmd::Type)].silent, 2);
     EXPECT_EQ(o.faults[static_cast<int>(Cmd::Info)].split, (std::vector<int>{20, 1}));
+    EXPECT_TRUE(o.splitHold);
     EXPECT_EQ(o.faults[static_cast<int>(Cmd::Clr)].refuseText, "NG");
     EXPECT_EQ(o.badCrc.at(3), 2);
     EXPECT_EQ(o.badCrc.at(5), -1);
@@ -413,35 +424,21 @@ TEST(SimOptions, SwitchesParseAndBadValuesAreRefused) {
         EXPECT_FALSE(error.empty());
     }
     // Every switch is described in the help.
-    for (const char* sw : {"--device",
-                           "--id",
-                           "--records",
-                           "--generate",
-                           "--raw",
-                           "--empty",
-                           "--no-end-marker",
-                           "--eot-only",
-                           "--block-size",
-                           "--clock",
-                           "--timing",
-                           "--link",
-                           "--log",
-                           "--line-rate",
-                           "--reply-delay",
-                           "--silent",
-                           "--unplug-on",
-                           "--length",
-                           "--split",
-                           "--split-delay",
-                           "--refuse",
-                           "--bad-checksum",
-                           "--lower-checksum",
-                           "--bad-crc",
-                           "--bad-crc-always",
-                           "--repeat-block",
-                           "--silent-after-ack",
-                           "--stall-block",
-                           "--unplug-block"})
+    for (const char* sw : {"--device",        "--id",
+                           "--records",       "--generate",
+                           "--raw",           "--empty",
+                           "--no-end-marker", "--eot-only",
+                           "--block-size",    "--clock",
+                           "--timing",        "--link",
+                           "--log",           "--line-rate",
+                           "--reply-delay",   "--silent",
+                           "--unplug-on",     "--length",
+                           "--split",         "--split-delay",
+                           "--split-hold",    "--refuse",
+                           "--bad-checksum",  "--lower-checksum",
+                           "--bad-crc",       "--bad-crc-always",
+                           "--repeat-block",  "--silent-after-ack",
+                           "--stall-block",   "--unplug-block"})
         EXPECT_NE(std::string(UsageText()).find(sw), std::string::npos) << sw;
 }
 
