@@ -90,9 +90,18 @@ bool FitNumber(const std::string& value, std::size_t width, std::string& out) {
         return false;
     const bool negative = !value.empty() && value[0] == '-';
     const std::string digits = negative ? value.substr(1) : value;
-    if (!IsDigits(digits))
+    if (IsDigits(digits)) {
+        out = (negative ? "-" : "") + std::string(width - value.size(), '0') + digits;
+        return true;
+    }
+    // A number the reader took with blanks in front ("  7") keeps them in front, so it still
+    // reads as that number; anything else is no number to place.
+    try {
+        StrToInt(value);
+    } catch (const EConvertError&) {
         return false;
-    out = (negative ? "-" : "") + std::string(width - value.size(), '0') + digits;
+    }
+    out = std::string(width - value.size(), ' ') + value;
     return true;
 }
 

@@ -171,14 +171,18 @@ TEST(DataFileGolden, WriterKeepsEveryColumnInPlace) {
     doc.Records = {
         {"00001", "0000", "0000", "0000", "40", "9", "2011/01/02 03:04", "9", "9", "9", "9", ""},
         {"00002", "0000", "0000", "0000", "-15", "9", "2011/01/02 03:05", "9", "9", "9", "9", ""},
-        {"7", "0", "0", "0", "5", "9", "2011/01/02 03:06", "9", "9", "9", "9", ""}};
+        {"7", "0", "0", "0", "5", "9", "2011/01/02 03:06", "9", "9", "9", "9", ""},
+        // A number read with a leading blank keeps it in front: a blank after it would make
+        // the level unreadable once saved.
+        {"00008", "0000", "0000", "0000", " 0", "9", "2011/01/02 03:07", "9", "9", "9", "9", ""}};
     const std::string bytes = SaveToBytes(doc, "12.3.4.5678");
     EXPECT_EQ(bytes.substr(0, 28), "12.3.4.,04,0,0600,0000,0200,"); // version cut to seven
     EXPECT_NE(bytes.find("\r\n00001,0000,0000,0000,040,9,"), std::string::npos);
     EXPECT_NE(bytes.find("\r\n00002,0000,0000,0000,-15,9,"), std::string::npos);
     EXPECT_NE(bytes.find("\r\n00007,0000,0000,0000,005,9,"), std::string::npos);
+    EXPECT_NE(bytes.find("\r\n00008,0000,0000,0000,  0,9,"), std::string::npos);
     const DocumentData back = Parse(bytes);
-    ASSERT_EQ(back.Records.size(), 3u);
+    ASSERT_EQ(back.Records.size(), 4u);
     EXPECT_EQ(back.Records[0].MinDb, "040");
     EXPECT_EQ(back.Records[1].MinDb, "-15");
     EXPECT_NO_THROW(CheckForDisplay(back));
