@@ -139,6 +139,7 @@ struct Session {
     std::mutex counterLock;
     int transBytes = 0;
     int transChunks = 0;
+    int sendsRunning = 0;                 // SendData calls still queueing their chunks
     bool txRunning = false;               // the transmit thread takes chunks
     std::condition_variable transEmptied; // transBytes reached 0
 
@@ -326,7 +327,8 @@ void TransmitLoop(std::shared_ptr<Session> s, int fd) {
                 s->transBytes = std::max(0, s->transBytes - static_cast<int>(chunk.bytes.size()));
                 if (s->transChunks > 0)
                     --s->transChunks;
-                emptied = s->transBytes == 0;
+                // A send still queueing its later chunks has not emptied the queue.
+                emptied = s->transBytes == 0 && s->sendsRunning == 0;
             }
             if (emptied) {
                 s->transEmptied.notify_all();
@@ -577,10 +579,33 @@ bool TCustomCommX::SendData(const char* data, int count) {
         return true;
     if (count < 0 || !data)
         return false;
+    auto s = FSession;
+    if (!s || !s->txStarted)
+        return false;
+    // While this send queues chunk after chunk, the transmit thread may write the first before
+    // the next is queued: the queue counts as emptied only once the whole send is queued.
+    struct Sending {
+        std::shared_ptr<Session> s;
+        explicit Sending(std::shared_ptr<Session> session) : s(std::move(session)) {
+            std::lock_guard<std::mutex> l(s->counterLock);
+            ++s->sendsRunning;
+        }
+        ~Sending() {
+            bool emptied;
+            {
+                std::lock_guard<std::mutex> l(s->counterLock);
+                --s->sendsRunning;
+                emptied = s->sendsRunning == 0 && s->transBytes == 0 && s->txRunning;
+            }
+            if (emptied) {
+                s->transEmptied.notify_all();
+                Session::HandOver(s, EventKind::TransEmpty, 0, false);
+            }
+        }
+    } sending(s);
     int done = 0;
     while (done < count) {
-        auto s = FSession;
-        if (!s || !s->txStarted)
+        if (FSession != s)
             return false;
         int chunks;
         {
