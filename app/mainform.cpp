@@ -21,6 +21,7 @@
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
+#include <QUndoGroup>
 #include <algorithm>
 #include <stdexcept>
 
@@ -134,6 +135,8 @@ const std::vector<TMainForm::CommandDef>& TMainForm::CommandTable() {
         {"AcDateSort", "MenuE8", 0, false, NoIcon, &TMainForm::AcDateSortExecute},
         {"AcNoteSort", "MenuE9", 0, false, NoIcon, &TMainForm::AcNoteSortExecute},
         {"AcTextSave", "MenuE11", 0, false, NoIcon, &TMainForm::AcTextSaveExecute},
+        {"AcUndo", nullptr, 16474, false, NoIcon, &TMainForm::AcUndoExecute},
+        {"AcRedo", nullptr, 16473, false, NoIcon, &TMainForm::AcRedoExecute},
         {"AcPoint", "MenuG0", 0, true, NoIcon, &TMainForm::AcPointExecute},
         {"AcMarker", "MenuG1", 0, true, NoIcon, &TMainForm::AcMarkerExecute},
         {"AcStdLine", "MenuG2", 0, true, NoIcon, &TMainForm::AcStdLineExecute},
@@ -191,6 +194,7 @@ TMainForm::TMainForm(MainFormOptions options, QWidget* parent)
     setAcceptDrops(true); // files dropped from the desktop open as documents
 
     CreateCommands();
+    SetUpUndo();
     BuildMenus();
     BuildToolBar();
     connect(mdiArea_, &QWidget::customContextMenuRequested, this,
@@ -255,9 +259,9 @@ void TMainForm::BuildMenus() {
           "AcSystemSet", "-", "AcSetting", "AcPrint", "AcAllPrint", "-", "AcExit"}},
         {"MenuM", {"AcLoad", "AcDelete", "AcDate", "-", "AcPLXSet"}},
         {"MenuE",
-         {"AcDataEdit", "AcDataCut", "AcDataCopy", "AcDataPaste", "AcDeleteItem", "-", ">MenuE5",
-          "AcNoSort", "AcdBSort", "AcDateSort", "AcNoteSort", "<", "-", "AcGraphSUM",
-          "AcTextSave"}},
+         {"AcUndo", "AcRedo", "-", "AcDataEdit", "AcDataCut", "AcDataCopy", "AcDataPaste",
+          "AcDeleteItem", "-", ">MenuE5", "AcNoSort", "AcdBSort", "AcDateSort", "AcNoteSort", "<",
+          "-", "AcGraphSUM", "AcTextSave"}},
         {"MenuG",
          {"AcPoint", "AcMarker", "AcStdLine", "-", "AcGraphChange", "AcGraph", "-", "AcGraphCopy"}},
         {"MenuW", {"AcTile", "AcCascade", "AcArrange", "-"}},
@@ -353,6 +357,7 @@ void TMainForm::LoadTexts() {
     // After the command captions, so that a tool button may read differently from its menu entry.
     for (const auto& [button, key] : toolButtons_)
         button->setText(Tx("Main", key));
+    UpdateUndoCommands();
 }
 
 void TMainForm::ReadSettingsStore() {
@@ -467,6 +472,7 @@ TMDIChild* TMainForm::CreateDocument() {
     menuWindow_->addAction(doc->WindowItem());
     windowItems_->addAction(doc->WindowItem());
     docs_.insert(docs_.begin(), doc);
+    undoGroup_->addStack(doc->UndoStack());
     // The tag comes first, so that a document is told apart even when its file fails to open.
     doc->Tag = DocCounter++;
     sub->show();
@@ -522,6 +528,7 @@ void TMainForm::SubWindowActivated(QMdiSubWindow* sub) {
         return;
     std::rotate(docs_.begin(), it, it + 1);
     doc->WindowItem()->setChecked(true);
+    undoGroup_->setActiveStack(doc->UndoStack());
 }
 
 void TMainForm::ActivateDocument(TMDIChild* doc) {
@@ -541,6 +548,8 @@ void TMainForm::DocumentClosing(TMDIChild* doc) {
     if (docs_.size() == 1 && docs_.front() == doc)
         DisableDocumentCommands();
     docs_.erase(std::remove(docs_.begin(), docs_.end(), doc), docs_.end());
+    // Undo must not reach a document that is going away.
+    undoGroup_->removeStack(doc->UndoStack());
 }
 
 void TMainForm::DocumentDestroyed(TMDIChild* doc) {

@@ -20,6 +20,7 @@ class QMdiSubWindow;
 class QMenu;
 class QSettings;
 class QToolBar;
+class QUndoGroup;
 
 namespace qmv {
 
@@ -121,6 +122,10 @@ public:
     void AcDateSortExecute();
     void AcNoteSortExecute();
     void AcTextSaveExecute();
+    // Edit commands on the record clipboard and the undo steps (mainform_edit.cpp).
+    void AcUndoExecute();
+    void AcRedoExecute();
+    QUndoGroup* UndoGroup() const { return undoGroup_; }
     void AcPointExecute();
     void AcMarkerExecute();
     void AcStdLineExecute();
@@ -170,6 +175,8 @@ private:
     void SortActive(int key);
     TMDIChild* OpenDocumentFile(const QString& path);
     bool RefuseEmpty(TMDIChild* doc);
+    void SetUpUndo();
+    void UpdateUndoCommands();
 
     MainFormOptions options_;
     QSize screen_;
@@ -187,6 +194,7 @@ private:
     QMenu* popupMain_ = nullptr;
     std::unique_ptr<TCloseDlg> closeDlg_;
     std::vector<TMDIChild*> docs_;
+    QUndoGroup* undoGroup_ = nullptr; // the active document's undo steps
 
     // The serial component, its receive buffer and the port and device type of the running
     // command live in one object, so that device commands also run without any window.

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QTreeWidget>
+#include <QUndoStack>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <stdexcept>
@@ -27,6 +28,7 @@
 #include "data/profile.h"
 #include "data/version.h"
 #include "panelbar.h"
+#include "undocommands.h"
 
 namespace qmv {
 
@@ -128,6 +130,8 @@ TMDIChild::TMDIChild(DocumentHost& host, QWidget* parent) : QWidget(parent), hos
     connect(mainSplitter_, &QSplitter::splitterMoved, this,
             [this](int pos) { listWidth_ = std::max(pos, 1); });
     resize(900, 500);
+    undoStack_ = new QUndoStack(this);
+    connect(undoStack_, &QUndoStack::indexChanged, this, [this] { UndoStepTaken(); });
 
     // What the window's show handler sets.
     fileName_ = Tx("Graph", "NewFile");
@@ -161,6 +165,8 @@ TMDIChild::TMDIChild(DocumentHost& host, QWidget* parent) : QWidget(parent), hos
 }
 
 TMDIChild::~TMDIChild() {
+    // The stack goes with the window's children, after the memo it would consult.
+    undoStack_->disconnect(this);
     host_.DocumentDestroyed(this);
 }
 
@@ -194,6 +200,15 @@ void TMDIChild::BuildPopupMenus() {
 
 bool TMDIChild::IsNewDocument() const {
     return fileName_ == Tx("Graph", "NewFile");
+}
+
+void TMDIChild::SetModified(bool modified) {
+    modified_ = modified;
+    // A document that starts modified (a download) has no undo state that matches a file.
+    if (!modified)
+        undoStack_->setClean();
+    else if (undoStack_->isClean())
+        undoStack_->resetClean();
 }
 
 void TMDIChild::SetChartRange(int axisMax, int axisMin, int stdLevel) {
@@ -377,12 +392,11 @@ void TMDIChild::SortRecords(int key) {
         const int c = compare(a, b);
         return descending ? c > 0 : c < 0;
     });
-    sortMode_ = mode;
     // The document's own scratch copy: the record clipboard stays as the user left it.
-    const std::vector<recReadDataSeg> aside = data_.Records;
+    DocumentData after = Data();
     for (std::size_t r = 0; r < order.size(); ++r)
-        data_.Records[r] = aside[order[r]];
-    RefreshAfterChange(remembered);
+        after.Records[r] = data_.Records[order[r]];
+    PushChange(UndoStepName("MenuE5"), after, remembered, mode);
 }
 
 void TMDIChild::InfoColumnClick(int column) {
@@ -444,6 +458,11 @@ bool TMDIChild::SaveToFile(const QString& path) {
         data_.Memo = d.Memo;
         Memo1->document()->setModified(false);
     }
+    // Undoing back to what is now on disk clears Modified again.
+    if (ok)
+        undoStack_->setClean();
+    else
+        undoStack_->resetClean();
     fileName_ = path;
     SetCaption(QFileInfo(path).fileName());
     // A failed write leaves nothing safe on disk under this name, so the close prompt must
@@ -475,6 +494,7 @@ void TMDIChild::LoadFromFile(const QString& path) {
     data_.AxisMin = d.AxisMin;
     data_.StdLevel = d.StdLevel;
     data_.Records.clear();
+    undoStack_->clear();
 
     if (result.status != LoadStatus::Ok) {
         SetMemoLines({});

@@ -15,12 +15,14 @@ class QMenu;
 class QPlainTextEdit;
 class QSplitter;
 class QTreeWidget;
+class QUndoStack;
 class QLabel;
 
 namespace qmv {
 
 class PanelBar;
 class TChartView;
+struct DocumentState;
 
 class TMDIChild : public QWidget {
     Q_OBJECT
@@ -37,7 +39,8 @@ public:
     const QString& FileName() const { return fileName_; }
     bool IsNewDocument() const; // FileName is still the NewFile text: never saved
     bool Modified() const { return modified_; }
-    void SetModified(bool modified) { modified_ = modified; }
+    // Setting it also decides whether undoing can lead back to an unmodified document.
+    void SetModified(bool modified);
     bool BarGraph() const { return data_.BarGraph; }
     void SetBarGraph(bool bar) { data_.BarGraph = bar; }
     int AxisMax() const { return data_.AxisMax; }
@@ -69,6 +72,17 @@ public:
     // The refresh after any change of the records: FillRecordList, select row, ShowDetails,
     // DrawChart, Modified. row -1 selects nothing.
     void RefreshAfterChange(int row);
+
+    // Every change of the records or the memo goes through here and becomes one undo step: the
+    // document takes over after (records, model, memo, chart settings), lays out its panes when
+    // the model changes, refreshes selecting selectRow (-1: none) and is marked modified. A
+    // record field the list or the chart cannot show raises EConvertError before anything
+    // changes.
+    void ApplyChange(const QString& undoText, const DocumentData& after, int selectRow = -1);
+    // This document's undo steps; undoing back to the state last saved clears Modified.
+    QUndoStack* UndoStack() const { return undoStack_; }
+    // Shows a state kept by an undo step (memo included when memoToo).
+    void RestoreState(const DocumentState& state, bool memoToo);
 
     // Rows of the record list.
     int SelectedIndex() const; // first selected row, -1 when none
@@ -121,6 +135,9 @@ private:
     void ListDoubleClick();
     void ShowLoadError(const QString& text);
     void KeepListWidth();
+    void UndoStepTaken();
+    void PushChange(const QString& undoText, const DocumentData& after, int selectRow,
+                    int sortMode);
 
     DocumentHost& host_;
     DocumentData data_; // memo lines are kept in Memo1 while the window lives
@@ -138,6 +155,7 @@ private:
     QWidget* memoPanel_;
     QMenu* popupMenu1_ = nullptr;
     QMenu* popupMenu2_ = nullptr;
+    QUndoStack* undoStack_;
 };
 
 } // namespace qmv

@@ -1,0 +1,45 @@
+// The main window's Edit commands that change records: the record clipboard and undo.
+#include <QAction>
+#include <QUndoGroup>
+
+#include "app/ui/uitext.h"
+#include "document/mdichild.h"
+#include "mainform.h"
+
+namespace qmv {
+
+void TMainForm::SetUpUndo() {
+    undoGroup_ = new QUndoGroup(this);
+    // Ctrl+Y, and Ctrl+Shift+Z as desktops of other systems know it.
+    Command("AcRedo")->setShortcuts({ShortCutKey(16473), ShortCutKey(24666)});
+    connect(undoGroup_, &QUndoGroup::canUndoChanged, this, [this] { UpdateUndoCommands(); });
+    connect(undoGroup_, &QUndoGroup::canRedoChanged, this, [this] { UpdateUndoCommands(); });
+    connect(undoGroup_, &QUndoGroup::undoTextChanged, this, [this] { UpdateUndoCommands(); });
+    connect(undoGroup_, &QUndoGroup::redoTextChanged, this, [this] { UpdateUndoCommands(); });
+    UpdateUndoCommands();
+}
+
+void TMainForm::UpdateUndoCommands() {
+    // "Undo" and the step's name; a language file without the key shows an empty caption, as
+    // for every other text.
+    const auto caption = [](const char* key, const QString& step) {
+        const QString prefix = Tx("Main", key);
+        return prefix.isEmpty() || step.isEmpty() ? prefix : prefix + QLatin1Char(' ') + step;
+    };
+    QAction* undo = Command("AcUndo");
+    QAction* redo = Command("AcRedo");
+    undo->setEnabled(undoGroup_->canUndo());
+    redo->setEnabled(undoGroup_->canRedo());
+    undo->setText(caption("MenuE12", undoGroup_->undoText()));
+    redo->setText(caption("MenuE13", undoGroup_->redoText()));
+}
+
+void TMainForm::AcUndoExecute() {
+    undoGroup_->undo();
+}
+
+void TMainForm::AcRedoExecute() {
+    undoGroup_->redo();
+}
+
+} // namespace qmv
