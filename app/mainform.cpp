@@ -34,6 +34,7 @@
 #include "device/tfmcomm.h"
 #include "device/windowcommandui.h"
 #include "document/closedlg.h"
+#include "document/ineditor.h"
 #include "document/mdichild.h"
 #include "output/textexport.h"
 #include "serial/okbottomdlg.h"
@@ -135,6 +136,8 @@ const std::vector<TMainForm::CommandDef>& TMainForm::CommandTable() {
         {"AcDateSort", "MenuE8", 0, false, NoIcon, &TMainForm::AcDateSortExecute},
         {"AcNoteSort", "MenuE9", 0, false, NoIcon, &TMainForm::AcNoteSortExecute},
         {"AcTextSave", "MenuE11", 0, false, NoIcon, &TMainForm::AcTextSaveExecute},
+        {"AcDataEdit", "MenuE0", 0, false, NoIcon, &TMainForm::AcDataEditExecute},
+        {"SecretMode", nullptr, 24697, false, NoIcon, &TMainForm::SecretModeExecute},
         {"AcUndo", nullptr, 16474, false, NoIcon, &TMainForm::AcUndoExecute},
         {"AcRedo", nullptr, 16473, false, NoIcon, &TMainForm::AcRedoExecute},
         {"AcPoint", "MenuG0", 0, true, NoIcon, &TMainForm::AcPointExecute},
@@ -204,6 +207,7 @@ TMainForm::TMainForm(MainFormOptions options, QWidget* parent)
     // prompt, the communication state window.
     okBottomDlg_ = std::make_unique<TOKBottomDlg>(this);
     closeDlg_ = std::make_unique<TCloseDlg>(this);
+    inEditor_ = std::make_unique<TInEditor>(this);
     fmComm_ = std::make_unique<TfmComm>(this);
     link_ = std::make_unique<DeviceLink>();
     commandUi_ = std::make_unique<WindowCommandUi>(this, okBottomDlg_.get());
@@ -280,6 +284,12 @@ void TMainForm::BuildMenus() {
                 menus_[name.substr(1)] = target;
             } else if (name == "<") {
                 target = menu;
+            } else if (name == "SecretMode") {
+                // A hidden action loses its shortcut in Qt, so the menu holds a hidden stand-in
+                // and the command itself, on the window, keeps Ctrl+Shift+F10 working.
+                QAction* entry = target->addAction(QStringLiteral("SecretMode"));
+                entry->setVisible(false);
+                connect(entry, &QAction::triggered, Command(item), &QAction::trigger);
             } else if (QAction* a = Command(item)) {
                 target->addAction(a);
             }
@@ -287,7 +297,7 @@ void TMainForm::BuildMenus() {
         // A menu whose commands all belong to later parts of the program stays out of sight.
         bool any = false;
         for (QAction* a : menu->actions())
-            any = any || !a->isSeparator();
+            any = any || (!a->isSeparator() && a->isVisible());
         menu->menuAction()->setVisible(any);
     }
     // The PLX01 timing command is reached only through qmvtool: its entry and the separator
@@ -472,6 +482,7 @@ TMDIChild* TMainForm::CreateDocument() {
     menuWindow_->addAction(doc->WindowItem());
     windowItems_->addAction(doc->WindowItem());
     docs_.insert(docs_.begin(), doc);
+    connect(doc, &TMDIChild::editRecordRequested, this, [this, doc] { OpenRecordEditor(doc); });
     undoGroup_->addStack(doc->UndoStack());
     // The tag comes first, so that a document is told apart even when its file fails to open.
     doc->Tag = DocCounter++;

@@ -31,6 +31,7 @@ class DeviceLink;
 class WindowCommandUi;
 class TOKBottomDlg;
 class TfmComm;
+class TInEditor;
 
 // Filters of the main window's file dialogs.
 extern const char* const OpenFilter;
@@ -122,6 +123,12 @@ public:
     void AcDateSortExecute();
     void AcNoteSortExecute();
     void AcTextSaveExecute();
+    // The record editor and the hidden edit mode (mainform_editor.cpp).
+    void AcDataEditExecute();
+    void SecretModeExecute();
+    // Opens the record editor on the selected row of doc, when it has one.
+    void OpenRecordEditor(TMDIChild* doc);
+    TInEditor& InEditor() { return *inEditor_; }
     // Edit commands on the record clipboard and the undo steps (mainform_edit.cpp).
     void AcUndoExecute();
     void AcRedoExecute();
@@ -193,6 +200,7 @@ private:
     std::vector<std::pair<CommandButton*, const char*>> toolButtons_; // button, text key
     QMenu* popupMain_ = nullptr;
     std::unique_ptr<TCloseDlg> closeDlg_;
+    std::unique_ptr<TInEditor> inEditor_;
     std::vector<TMDIChild*> docs_;
     QUndoGroup* undoGroup_ = nullptr; // the active document's undo steps
 

@@ -96,7 +96,8 @@ const std::vector<TextKey>& TextTable::Keys() {
         {"Msg", "MsgLAxErr0"},      {"Msg", "MsgLAxErr1"},
         {"Msg", "MsgModErr0"},      {"Msg", "MsgModErr1"},
         {"Msg", "MsgWriErr"},       {"Msg", "MsgEdit"},
-        {"Msg", "MsgPassErr"},      {"Msg", "MsgNoDir"},
+        {"Msg", "MsgPassErr"},      {"Msg", "MsgLevelClamp"},
+        {"Msg", "MsgNoDir"},
     };
     return keys;
 }

@@ -12,9 +12,9 @@ namespace {
 class CommandsTest : public AppTest {};
 
 const char* const BuiltDocumentCommands[] = {
-    "AcSave",        "AcSaveAs",    "AcFileClose", "AcAllClose", "AcNoSort", "AcdBSort",
-    "AcDateSort",    "AcNoteSort",  "AcTextSave",  "AcPoint",    "AcMarker", "AcStdLine",
-    "AcGraphChange", "AcGraphCopy", "AcTile",      "AcCascade",  "AcArrange"};
+    "AcSave",        "AcSaveAs",    "AcFileClose", "AcAllClose", "AcNoSort",  "AcdBSort",
+    "AcDateSort",    "AcNoteSort",  "AcTextSave",  "AcPoint",    "AcMarker",  "AcStdLine",
+    "AcGraphChange", "AcGraphCopy", "AcTile",      "AcCascade",  "AcArrange", "AcDataEdit"};
 
 void ExpectDocumentCommands(TMainForm& form, bool enabled) {
     for (const char* name : BuiltDocumentCommands) {
@@ -107,7 +107,8 @@ TEST_F(CommandsTest, MenusHoldTheCommandsInOrder) {
     EXPECT_EQ(names(file), QStringList({"AcNewFile", "AcFileOpen", "-", "AcSave", "AcSaveAs",
                                         "AcFileClose", "AcAllClose", "-", "-", "-", "AcExit"}));
     QMenu* edit = form.menuBar()->actions().at(2)->menu();
-    EXPECT_EQ(names(edit), QStringList({"AcUndo", "AcRedo", "-", "-", "sub", "-", "AcTextSave"}));
+    EXPECT_EQ(names(edit),
+              QStringList({"AcUndo", "AcRedo", "-", "AcDataEdit", "-", "sub", "-", "AcTextSave"}));
     QMenu* sort = nullptr;
     for (QAction* a : edit->actions())
         sort = a->menu() ? a->menu() : sort;
