@@ -9,6 +9,7 @@
 #include <QRegularExpressionValidator>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <algorithm>
 
 #include "app/ui/errorreport.h"
 #include "app/ui/platformdialogs.h"
@@ -230,7 +231,6 @@ void TInEditor::FormShow() {
         }
     }
     edQMV27->setText(logger ? Tx("Model", "QMV27") : QString());
-    edDataNo->setMaxLength(logger ? 3 : 5);
     ApplyTexts();
     FillFields();
 
@@ -240,7 +240,10 @@ void TInEditor::FormShow() {
 
 void TInEditor::FillFields() {
     edRecord->setText(QString::number(RecordIndex + 1));
-    edDataNo->setText(ToQ(FormatDataNo(Model, Record.DataNo)));
+    // A number longer than the field's width is shown whole, so that Set cannot cut it short.
+    const QString dataNo = ToQ(FormatDataNo(Model, Record.DataNo));
+    edDataNo->setMaxLength(std::max<int>(Model == ModelQMV27 ? 3 : 5, dataNo.size()));
+    edDataNo->setText(dataNo);
     meNichiji->setText(ToQ(Record.Date));
     edNote->setText(ToQ(Record.Note));
     const int level = StrToInt(Record.MinDb);

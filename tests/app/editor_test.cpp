@@ -184,8 +184,9 @@ TEST_F(EditorTest, AnotherSensorModelMovesEveryLevel) {
     EXPECT_TRUE(doc->SaveToFile(Path("clamped.q27")));
 }
 
-TEST_F(EditorTest, AFilterCodeWithoutAnEntryIsWrittenBackAsItWas) {
+TEST_F(EditorTest, WhatTheFieldsCannotShowIsWrittenBackAsItWas) {
     DocumentData d = LoggerDoc({"120"});
+    d.Records.push_back(LoggerRecord(1234, "130", "2010/05/31 15:00"));
     d.Records[0].HpfCode = "9";
     d.Records[0].NrCode = "7";
     TMDIChild* doc = Open(d);
@@ -204,6 +205,13 @@ TEST_F(EditorTest, AFilterCodeWithoutAnEntryIsWrittenBackAsItWas) {
     EXPECT_EQ(r.LpfCode, "2"); // codes within the lists stay as they were
     EXPECT_EQ(r.NfCode, "1");
     EXPECT_EQ(r.MinDb, "120");
+
+    // A logger record number beyond three digits is not cut to fit the field.
+    ASSERT_TRUE(Edit(doc, 1, [](TInEditor& e) {
+        EXPECT_EQ(e.edDataNo->text(), "1234");
+        e.btnSettei->click();
+    }));
+    EXPECT_EQ(doc->Records()[1].DataNo, "01234");
 }
 
 TEST_F(EditorTest, DeleteAsksAndTheLastRecordLeavesAnEmptyDocument) {
