@@ -130,6 +130,10 @@ public:
     void OpenRecordEditor(TMDIChild* doc);
     TInEditor& InEditor() { return *inEditor_; }
     // Edit commands on the record clipboard and the undo steps (mainform_edit.cpp).
+    void AcDataCutExecute();
+    void AcDataCopyExecute();
+    void AcDataPasteExecute();
+    void AcDeleteItemExecute();
     void AcUndoExecute();
     void AcRedoExecute();
     QUndoGroup* UndoGroup() const { return undoGroup_; }
@@ -150,6 +154,7 @@ public:
     // DocumentHost.
     ChartSwitches Switches() const override;
     QString DataFolder() const override;
+    RecordClipboard& Clipboard() override { return clipboard_; }
     int DocumentCount() const override { return static_cast<int>(docs_.size()); }
     void DocumentClosing(TMDIChild* doc) override;
     void DocumentDestroyed(TMDIChild* doc) override;
@@ -203,6 +208,7 @@ private:
     std::unique_ptr<TInEditor> inEditor_;
     std::vector<TMDIChild*> docs_;
     QUndoGroup* undoGroup_ = nullptr; // the active document's undo steps
+    RecordClipboard clipboard_;
 
     // The serial component, its receive buffer and the port and device type of the running
     // command live in one object, so that device commands also run without any window.

@@ -43,3 +43,27 @@ void TMainForm::AcRedoExecute() {
 }
 
 } // namespace qmv
+
+namespace qmv {
+
+void TMainForm::AcDataCutExecute() {
+    if (TMDIChild* doc = ActiveDocument())
+        doc->CutRecords();
+}
+
+void TMainForm::AcDataCopyExecute() {
+    if (TMDIChild* doc = ActiveDocument())
+        doc->CopyRecords();
+}
+
+void TMainForm::AcDataPasteExecute() {
+    if (TMDIChild* doc = ActiveDocument())
+        doc->PasteRecords();
+}
+
+void TMainForm::AcDeleteItemExecute() {
+    if (TMDIChild* doc = ActiveDocument())
+        doc->DeleteRecords();
+}
+
+} // namespace qmv

@@ -97,6 +97,7 @@ const std::vector<TextKey>& TextTable::Keys() {
         {"Msg", "MsgModErr0"},      {"Msg", "MsgModErr1"},
         {"Msg", "MsgWriErr"},       {"Msg", "MsgEdit"},
         {"Msg", "MsgPassErr"},      {"Msg", "MsgLevelClamp"},
+        {"Main", "MenuE14"},        {"Main", "MenuE15"},
         {"Msg", "MsgNoDir"},
     };
     return keys;

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include "data/recordops.h"
+
 class QAction;
 class QWidget;
 
@@ -27,6 +29,8 @@ public:
     virtual QAction* Command(const char* name) const = 0;
     virtual ChartSwitches Switches() const = 0;
     virtual QString DataFolder() const = 0;
+    // The record clipboard shared by every document (ClipRecords, ClipModel, DragSourceTag).
+    virtual RecordClipboard& Clipboard() = 0;
 
     // Document windows of the frame, counted while they are open (a closing window still counts).
     virtual int DocumentCount() const = 0;

@@ -28,6 +28,7 @@
 #include "data/profile.h"
 #include "data/version.h"
 #include "panelbar.h"
+#include "recorddrag.h"
 #include "undocommands.h"
 
 namespace qmv {
@@ -38,8 +39,7 @@ std::string LocalPath(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
 
-QTreeWidget* MakeList(QWidget* parent, const QList<int>& widths) {
-    auto* list = new QTreeWidget(parent);
+QTreeWidget* MakeList(QTreeWidget* list, const QList<int>& widths) {
     list->setColumnCount(static_cast<int>(widths.size()));
     for (int i = 0; i < widths.size(); ++i)
         list->setColumnWidth(i, widths[i]);
@@ -80,14 +80,14 @@ TMDIChild::TMDIChild(DocumentHost& host, QWidget* parent) : QWidget(parent), hos
     leftSplitter_->setChildrenCollapsible(false);
     leftLayout->addWidget(leftSplitter_, 1);
 
-    Info = MakeList(leftSplitter_, {30, 45, 45, 110, 48});
+    Info = MakeList(new TRecordList(leftSplitter_), {30, 45, 45, 110, 48});
     Info->setSelectionMode(QAbstractItemView::ExtendedSelection);
     Info->setSelectionBehavior(QAbstractItemView::SelectRows);
     Info->header()->setSectionsClickable(true);
     Info->setContextMenuPolicy(Qt::CustomContextMenu);
     Info->setMinimumHeight(20);
 
-    ListView1 = MakeList(leftSplitter_, {120, 130});
+    ListView1 = MakeList(new QTreeWidget(leftSplitter_), {120, 130});
     ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListView1->header()->setSectionsClickable(false);
     ListView1->setFocusPolicy(Qt::NoFocus);
@@ -161,6 +161,7 @@ TMDIChild::TMDIChild(DocumentHost& host, QWidget* parent) : QWidget(parent), hos
         popupMenu2_->exec(Chart1->mapToGlobal(pos));
     });
 
+    dragger_ = new RecordDrag(*this);
     DrawChart();
 }
 
@@ -438,7 +439,7 @@ bool TMDIChild::eventFilter(QObject* watched, QEvent* event) {
             RunReported(this, [this] { ShowDetails(); });
     } else if (watched == Info && event->type() == QEvent::KeyPress &&
                static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
-        emit deleteRequested();
+        RunReported(this, [this] { DeleteRecords(); });
         return true;
     }
     return QWidget::eventFilter(watched, event);

@@ -22,6 +22,7 @@ namespace qmv {
 
 class PanelBar;
 class TChartView;
+class RecordDrag;
 struct DocumentState;
 
 class TMDIChild : public QWidget {
@@ -84,6 +85,19 @@ public:
     // Shows a state kept by an undo step (memo included when memoToo).
     void RestoreState(const DocumentState& state, bool memoToo);
 
+    // The record operations on the selected rows: copy, cut, paste, delete (asks first). Each
+    // change is one undo step.
+    void CopyRecords();
+    void CutRecords();
+    void PasteRecords();
+    void DeleteRecords();
+    // A record drag dropped here: from another document a copy after target (-1: after the last
+    // row), from this one, onto its list, a move of rows.
+    void DropRecords(int target);
+    void MoveRecords(const std::vector<int>& rows, int target);
+    RecordDrag& Dragger() const { return *dragger_; }
+    DocumentHost& Host() const { return host_; }
+
     // Rows of the record list.
     int SelectedIndex() const; // first selected row, -1 when none
     std::vector<int> SelectedIndexes() const;
@@ -114,10 +128,9 @@ public:
     PanelBar* stbAtai;
 
 signals:
-    // Handled by later parts of the program (record editor, graph settings, record deletion).
+    // Handled by later parts of the program (record editor, graph settings).
     void editRecordRequested(int index);
     void graphSettingsRequested();
-    void deleteRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -136,6 +149,7 @@ private:
     void ShowLoadError(const QString& text);
     void KeepListWidth();
     void UndoStepTaken();
+    void ApplyEdit(const char* undoKey, const RecordEdit& edit);
     void PushChange(const QString& undoText, const DocumentData& after, int selectRow,
                     int sortMode);
 
@@ -156,6 +170,7 @@ private:
     QMenu* popupMenu1_ = nullptr;
     QMenu* popupMenu2_ = nullptr;
     QUndoStack* undoStack_;
+    RecordDrag* dragger_ = nullptr;
 };
 
 } // namespace qmv

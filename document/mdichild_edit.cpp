@@ -2,6 +2,8 @@
 #include <QPlainTextEdit>
 #include <QUndoStack>
 
+#include "app/ui/platformdialogs.h"
+#include "app/ui/uitext.h"
 #include "mdichild.h"
 #include "undocommands.h"
 
@@ -41,6 +43,57 @@ void TMDIChild::UndoStepTaken() {
     // The step may lead back to the state last saved; text typed into the memo since still
     // counts.
     modified_ = !undoStack_->isClean() || Memo1->document()->isModified();
+}
+
+} // namespace qmv
+
+namespace qmv {
+
+void TMDIChild::ApplyEdit(const char* undoKey, const RecordEdit& edit) {
+    switch (edit.outcome) {
+    case RecordEditOutcome::Changed:
+        ApplyChange(UndoStepName(undoKey), edit.after, edit.selectRow);
+        break;
+    case RecordEditOutcome::ModelMismatch:
+        Dialogs().Message(this, Tx2("Msg", "MsgModErr0", "Msg", "MsgModErr1"), MessageKind::Warning,
+                          MessageButtons::Ok);
+        break;
+    case RecordEditOutcome::TooMany:
+        Dialogs().Message(this, Tx2("Msg", "MsgDataOver0", "Msg", "MsgDataOver1"),
+                          MessageKind::Confirmation, MessageButtons::Ok);
+        break;
+    case RecordEditOutcome::Unchanged:
+        break;
+    }
+}
+
+void TMDIChild::CopyRecords() {
+    qmv::CopyRecords(Data(), SelectedIndexes(), host_.Clipboard());
+}
+
+void TMDIChild::CutRecords() {
+    ApplyEdit("MenuE1", qmv::CutRecords(Data(), SelectedIndexes(), host_.Clipboard()));
+}
+
+void TMDIChild::PasteRecords() {
+    ApplyEdit("MenuE3", qmv::PasteRecords(Data(), SelectedIndex(), host_.Clipboard()));
+}
+
+void TMDIChild::DeleteRecords() {
+    if (SelectedIndex() < 0)
+        return;
+    if (Dialogs().Message(this, Tx("Msg", "MsgDel"), MessageKind::Confirmation,
+                          MessageButtons::OkCancel) != IdOk)
+        return;
+    ApplyEdit("MenuE4", qmv::DeleteRecords(Data(), SelectedIndexes()));
+}
+
+void TMDIChild::DropRecords(int target) {
+    ApplyEdit("MenuE14", qmv::DropRecords(Data(), target, host_.Clipboard()));
+}
+
+void TMDIChild::MoveRecords(const std::vector<int>& rows, int target) {
+    ApplyEdit("MenuE15", MoveRecordsTo(Data(), rows, target));
 }
 
 } // namespace qmv

@@ -12,9 +12,10 @@ namespace {
 class CommandsTest : public AppTest {};
 
 const char* const BuiltDocumentCommands[] = {
-    "AcSave",        "AcSaveAs",    "AcFileClose", "AcAllClose", "AcNoSort",  "AcdBSort",
-    "AcDateSort",    "AcNoteSort",  "AcTextSave",  "AcPoint",    "AcMarker",  "AcStdLine",
-    "AcGraphChange", "AcGraphCopy", "AcTile",      "AcCascade",  "AcArrange", "AcDataEdit"};
+    "AcSave",        "AcSaveAs",    "AcFileClose", "AcAllClose",  "AcNoSort",  "AcdBSort",
+    "AcDateSort",    "AcNoteSort",  "AcTextSave",  "AcPoint",     "AcMarker",  "AcStdLine",
+    "AcGraphChange", "AcGraphCopy", "AcTile",      "AcCascade",   "AcArrange", "AcDataEdit",
+    "AcDataCut",     "AcDataCopy",  "AcDataPaste", "AcDeleteItem"};
 
 void ExpectDocumentCommands(TMainForm& form, bool enabled) {
     for (const char* name : BuiltDocumentCommands) {
@@ -108,7 +109,8 @@ TEST_F(CommandsTest, MenusHoldTheCommandsInOrder) {
                                         "AcFileClose", "AcAllClose", "-", "-", "-", "AcExit"}));
     QMenu* edit = form.menuBar()->actions().at(2)->menu();
     EXPECT_EQ(names(edit),
-              QStringList({"AcUndo", "AcRedo", "-", "AcDataEdit", "-", "sub", "-", "AcTextSave"}));
+              QStringList({"AcUndo", "AcRedo", "-", "AcDataEdit", "AcDataCut", "AcDataCopy",
+                           "AcDataPaste", "AcDeleteItem", "-", "sub", "-", "AcTextSave"}));
     QMenu* sort = nullptr;
     for (QAction* a : edit->actions())
         sort = a->menu() ? a->menu() : sort;
