@@ -516,11 +516,15 @@ void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void TMainForm::dropEvent(QDropEvent* event) {
+    event->acceptProposedAction();
+    OpenDroppedUrls(event->mimeData()->urls());
+}
+
+void TMainForm::OpenDroppedUrls(const QList<QUrl>& urls) {
     QStringList paths;
-    for (const QUrl& url : event->mimeData()->urls())
+    for (const QUrl& url : urls)
         if (url.isLocalFile())
             paths << url.toLocalFile();
-    event->acceptProposedAction();
     OpenDroppedFiles(paths);
 }
 

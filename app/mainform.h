@@ -155,6 +155,7 @@ public:
     ChartSwitches Switches() const override;
     QString DataFolder() const override;
     RecordClipboard& Clipboard() override { return clipboard_; }
+    void OpenDroppedUrls(const QList<QUrl>& urls) override;
     int DocumentCount() const override { return static_cast<int>(docs_.size()); }
     void DocumentClosing(TMDIChild* doc) override;
     void DocumentDestroyed(TMDIChild* doc) override;

@@ -2,7 +2,9 @@
 // document library never sees the main window's class.
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <QUrl>
 
 #include "data/recordops.h"
 
@@ -45,6 +47,8 @@ public:
     // The save dialog of the frame for a data file: path receives the chosen file.
     virtual bool AskDataFilePath(QWidget* parent, const QString& folder, const QString& fileName,
                                  QString& path) = 0;
+    // Files dragged from the desktop onto a document open as documents, as on the frame.
+    virtual void OpenDroppedUrls(const QList<QUrl>& urls) = 0;
     // Save All, as the close prompt's all-save answer runs it.
     virtual void SaveAllDocuments() = 0;
 };

@@ -92,10 +92,16 @@ bool RecordDrag::eventFilter(QObject* watched, QEvent* event) {
         return QObject::eventFilter(watched, event);
     auto* drop = static_cast<QDropEvent*>(event);
     if (!Ours(drop->mimeData())) {
-        // The memo takes text as an editor does; everything else is for the main window (files).
-        if (watched == doc_.Memo1->viewport())
+        // The memo takes text as an editor does; everything else goes to the main window, which
+        // opens dropped files as it does where no document lies.
+        if (watched == doc_.Memo1->viewport() && !drop->mimeData()->hasUrls())
             return QObject::eventFilter(watched, event);
         drop->ignore();
+        if (drop->mimeData() && drop->mimeData()->hasUrls()) {
+            drop->acceptProposedAction();
+            if (type == QEvent::Drop)
+                doc_.Host().OpenDroppedUrls(drop->mimeData()->urls());
+        }
         return true;
     }
     if (type == QEvent::Drop) {

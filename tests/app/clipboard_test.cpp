@@ -125,6 +125,11 @@ TEST_F(ClipboardTest, CommandsMessagesAndTheRefresh) {
     EXPECT_EQ(dialogs_.messages[1].kind, MessageKind::Confirmation);
     EXPECT_EQ(big->RecordCount(), 249);
     EXPECT_EQ(form_->Clipboard().ClipCount(), 2);
+    // Sorting keeps its scratch to itself: the clipboard still holds what was copied.
+    const std::vector<recReadDataSeg> copied = form_->Clipboard().ClipRecords;
+    form_->Command("AcdBSort")->trigger();
+    form_->Command("AcdBSort")->trigger();
+    EXPECT_EQ(form_->Clipboard().ClipRecords, copied);
 }
 
 TEST_F(ClipboardTest, DeleteAsksFirstFromTheMenuTheKeyAndThePopup) {
@@ -170,6 +175,28 @@ TEST_F(ClipboardTest, RowsAreSelectedWithShiftAndCtrl) {
     QTest::keyClick(doc->Info, Qt::Key_Down, Qt::ShiftModifier);
     QTest::keyClick(doc->Info, Qt::Key_Down, Qt::ShiftModifier);
     EXPECT_EQ(doc->SelectedIndexes(), std::vector<int>({0, 1, 2}));
+}
+
+TEST_F(ClipboardTest, DraggingSelectedRowsStartsARecordDragThatEndsWithAnEmptyClipboard) {
+    TMDIChild* doc = Open(Many(4), "a.q27");
+    Select(doc, {0, 2});
+    auto* list = dynamic_cast<TRecordList*>(doc->Info);
+    ASSERT_NE(list, nullptr);
+    std::vector<int> carried;
+    const auto start = list->dragStarter;
+    list->dragStarter = [&] {
+        carried = doc->SelectedIndexes();
+        start(); // the drag loop returns at once offscreen
+    };
+    QWidget* vp = doc->Info->viewport();
+    const QPoint from = RowPos(doc, 2);
+    QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, from);
+    QTest::mouseMove(vp, from + QPoint(0, 10));
+    QTest::mouseMove(vp, from + QPoint(0, 30));
+    QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, from + QPoint(0, 30));
+    EXPECT_EQ(carried, std::vector<int>({0, 2})); // pressing a selected row keeps the others
+    EXPECT_EQ(form_->Clipboard().ClipCount(), 0);
+    EXPECT_EQ(form_->Clipboard().DragSourceTag, -1);
 }
 
 TEST_F(ClipboardTest, DragToAnotherDocumentCopies) {
@@ -243,6 +270,13 @@ TEST_F(ClipboardTest, ForeignDragsCarryNothingAndCancelledDragsEmptyTheClipboard
     EXPECT_FALSE(DragOnto(doc->Info->viewport(), mime.get()));
     EXPECT_EQ(Levels(doc), QStringList({"101", "102"}));
     EXPECT_FALSE(doc->Modified());
+
+    // Files dragged from the desktop onto a document still open as documents.
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(WriteDoc("f.q27", Many(1)))});
+    EXPECT_TRUE(DragOnto(doc->Memo1->viewport(), &files));
+    EXPECT_EQ(form_->Documents().size(), 2u);
+    EXPECT_EQ(form_->ActiveDocument()->Caption(), "f.q27");
 }
 
 TEST_F(ClipboardTest, TheListScrollsWhileADragHoversAtItsEdges) {
