@@ -1,6 +1,8 @@
 // The document window's changes of records and memo: each one an undo step.
 #include <QPlainTextEdit>
 #include <QUndoStack>
+#include <stdexcept>
+#include <string>
 
 #include "app/ui/platformdialogs.h"
 #include "app/ui/uitext.h"
@@ -19,8 +21,9 @@ void TMDIChild::PushChange(const QString& undoText, const DocumentData& after, i
     CheckForDisplay(after);
     DocumentState before{Data(), sortMode_, SelectedIndex()};
     DocumentState next{after, sortMode, selectRow};
+    // Every operation checks the limit first; a change past it is refused whole, never cut.
     if (next.data.Records.size() > static_cast<std::size_t>(MaxRecords))
-        next.data.Records.resize(MaxRecords);
+        throw std::length_error("more than " + std::to_string(MaxRecords) + " records");
     undoStack_->push(
         new DocumentChangeCommand(*this, undoText, std::move(before), std::move(next)));
 }
