@@ -6,29 +6,18 @@
 //      fill the payload; flag 1 spoils the complement, flag 2 adds trailing bytes)
 //   4  EOT                     5  the last block built again (a resend after a lost ACK)
 // After every step the assembly must hold exactly the payloads of the new good blocks, in order,
-// once each, never more than its capacity; the verdicts must agree with an independent CRC.
+// once each, never more than its capacity; the verdicts must agree with the CRC of what arrived.
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "device/blockassembly.h"
+#include "device/recorddecode.h"
 #include "fuzzcheck.h"
 
 using namespace qmv;
 
 namespace {
-
-// Bit by bit, apart from the table the program uses.
-std::uint16_t ReferenceCrc(const std::uint8_t* data, std::size_t size) {
-    std::uint16_t crc = 0;
-    for (std::size_t i = 0; i < size; ++i) {
-        crc ^= static_cast<std::uint16_t>(data[i] << 8);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc & 0x8000) ? static_cast<std::uint16_t>((crc << 1) ^ 0x1021)
-                                 : static_cast<std::uint16_t>(crc << 1);
-    }
-    return crc;
-}
 
 class Script {
 public:
@@ -55,7 +44,7 @@ std::vector<std::uint8_t> BuildBlock(Script& script, std::size_t n, bool goodCrc
         pattern.push_back(script.Next());
     for (std::size_t i = 0; i < n; ++i)
         block.push_back(pattern[i % pattern.size()]);
-    std::uint16_t crc = ReferenceCrc(block.data() + BlockHeaderBytes, n);
+    std::uint16_t crc = Crc16Xmodem(block.data() + BlockHeaderBytes, n);
     if (!goodCrc)
         crc ^= static_cast<std::uint16_t>(1u << (flags % 16));
     block.push_back(static_cast<std::uint8_t>(crc >> 8));
@@ -77,7 +66,7 @@ BlockVerdict Expected(const std::vector<std::uint8_t>& received, int lastNumber,
                                                     : 0;
     if (n == 0 || received.size() < BlockHeaderBytes + n + BlockTrailerBytes)
         return BlockVerdict::Incomplete;
-    const std::uint16_t crc = ReferenceCrc(received.data() + BlockHeaderBytes, n);
+    const std::uint16_t crc = Crc16Xmodem(received.data() + BlockHeaderBytes, n);
     if (received[BlockHeaderBytes + n] != (crc >> 8) ||
         received[BlockHeaderBytes + n + 1] != (crc & 0xFF))
         return BlockVerdict::Bad;
