@@ -96,6 +96,20 @@ bool WriteAll(int fd, const std::string& bytes, const ChunkWriter& writer, std::
     return true;
 }
 
+// Puts what was written on the disk and closes: either can be where a write turns out to have
+// failed. ok says whether everything before succeeded; the first failure keeps its reason.
+bool FlushAndClose(Descriptor& fd, bool ok, std::string& why) {
+    if (ok && ::fsync(fd.get()) != 0) {
+        ok = false;
+        why = Why("cannot flush");
+    }
+    if (!fd.Close() && ok) {
+        ok = false;
+        why = Why("cannot close");
+    }
+    return ok;
+}
+
 // For a file whose folder the user may not write: no temporary file can be made beside it.
 // Overwriting before cutting the file to length needs no new disk blocks up to its old size, so
 // a full disk is less likely to leave it short.
@@ -110,14 +124,7 @@ SaveResult WriteInPlace(const std::string& path, const std::string& bytes,
         ok = false;
         why = Why("cannot set the file's length");
     }
-    if (ok && ::fsync(fd.get()) != 0) {
-        ok = false;
-        why = Why("cannot flush");
-    }
-    if (!fd.Close() && ok) {
-        ok = false;
-        why = Why("cannot close");
-    }
+    ok = FlushAndClose(fd, ok, why);
     if (!ok)
         return {SaveStatus::WriteFailed, why};
     return {};
@@ -200,14 +207,7 @@ SaveResult WriteFileAtomically(const std::string& path, const std::string& bytes
 
     std::string why;
     bool ok = WriteAll(fd.get(), bytes, writer, why);
-    if (ok && ::fsync(fd.get()) != 0) {
-        ok = false;
-        why = Why("cannot flush");
-    }
-    if (!fd.Close() && ok) {
-        ok = false;
-        why = Why("cannot close");
-    }
+    ok = FlushAndClose(fd, ok, why);
     if (ok && std::rename(tmpPath.c_str(), target.c_str()) != 0) {
         ok = false;
         why = Why("cannot replace the file");
