@@ -14,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
+#include <QTextCursor>
 #include <QTreeWidget>
 #include <QUndoStack>
 #include <QVBoxLayout>
@@ -102,6 +103,9 @@ TMDIChild::TMDIChild(DocumentHost& host, QWidget* parent) : QWidget(parent), hos
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Memo typing is a step of the document's own undo history (Memo1Change).
+    Memo1->setUndoRedoEnabled(false);
+    Memo1->installEventFilter(this);
     memoLayout->addWidget(StaticText1);
     memoLayout->addWidget(Memo1, 1);
     leftSplitter_->setStretchFactor(0, 0);
@@ -244,7 +248,7 @@ std::vector<std::string> TMDIChild::MemoLines() const {
     const QString text = Memo1->toPlainText();
     if (text.isEmpty())
         return lines;
-    if (!Memo1->document()->isModified())
+    if (!memoTouched_)
         return data_.Memo;
     for (const QString& line : text.split(QLatin1Char('\n')))
         lines.push_back(FromQ(line));
@@ -256,10 +260,27 @@ void TMDIChild::SetMemoLines(const std::vector<std::string>& lines) {
     QStringList text;
     for (const std::string& l : lines)
         text << ToQ(l);
-    Memo1->setPlainText(text.join(QLatin1Char('\n')));
-    Memo1->document()->setModified(false);
+    memoText_ = text.join(QLatin1Char('\n'));
+    Memo1->setPlainText(memoText_);
+    memoTouched_ = false;
     data_.Memo = lines;
     settingMemo_ = false;
+}
+
+void TMDIChild::RestoreMemo(const MemoState& state) {
+    if (state.untouched) {
+        SetMemoLines(state.bytes);
+    } else {
+        settingMemo_ = true;
+        memoText_ = state.text;
+        Memo1->setPlainText(memoText_);
+        memoTouched_ = true;
+        settingMemo_ = false;
+    }
+    QTextCursor cursor = Memo1->textCursor();
+    cursor.setPosition(std::clamp(state.cursor, 0, static_cast<int>(memoText_.size())));
+    Memo1->setTextCursor(cursor);
+    Memo1->ensureCursorVisible();
 }
 
 bool TMDIChild::MemoEmpty() const {
@@ -267,8 +288,29 @@ bool TMDIChild::MemoEmpty() const {
 }
 
 void TMDIChild::Memo1Change() {
-    if (!settingMemo_ && Memo1->document()->isModified())
-        modified_ = true;
+    if (settingMemo_)
+        return;
+    const QString text = Memo1->toPlainText();
+    if (text == memoText_)
+        return; // a change of format only
+    // Where the text changed: what it shares with the old text at its start and its end.
+    const int oldSize = static_cast<int>(memoText_.size());
+    const int newSize = static_cast<int>(text.size());
+    int head = 0;
+    while (head < oldSize && head < newSize && memoText_[head] == text[head])
+        ++head;
+    int tail = 0;
+    while (tail < oldSize - head && tail < newSize - head &&
+           memoText_[oldSize - 1 - tail] == text[newSize - 1 - tail])
+        ++tail;
+    const int removed = oldSize - head - tail;
+    const int added = newSize - head - tail;
+    MemoState before{!memoTouched_, data_.Memo, memoText_, head + removed};
+    MemoState after{false, {}, text, Memo1->textCursor().position()};
+    memoTouched_ = true;
+    memoText_ = text;
+    undoStack_->push(new MemoEditCommand(*this, UndoStepName("MenuE16"), std::move(before),
+                                         std::move(after), head, removed, added));
 }
 
 void TMDIChild::LayoutPanes(int model) {
@@ -431,6 +473,15 @@ void TMDIChild::Chart1Readout(int index) {
 }
 
 bool TMDIChild::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Memo1 && event->type() == QEvent::ShortcutOverride) {
+        // The memo would swallow Ctrl+Z and Ctrl+Y; leave them to Edit > Undo and Redo.
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo) ||
+            key->keyCombination() == QKeyCombination(Qt::CTRL, Qt::Key_Y)) {
+            event->ignore();
+            return true;
+        }
+    }
     if (watched == Info->viewport() && event->type() == QEvent::MouseButtonRelease) {
         RunReported(this, [this] { ShowDetails(); });
     } else if (watched == Info && event->type() == QEvent::KeyRelease) {
@@ -457,7 +508,7 @@ bool TMDIChild::SaveToFile(const QString& path) {
         Dialogs().Message(this, Tx("Msg", "MsgSaveErr"), MessageKind::Error, MessageButtons::Ok);
     } else {
         data_.Memo = d.Memo;
-        Memo1->document()->setModified(false);
+        memoTouched_ = false;
     }
     // Undoing back to what is now on disk clears Modified again.
     if (ok)

@@ -24,6 +24,7 @@ class PanelBar;
 class TChartView;
 class RecordDrag;
 struct DocumentState;
+struct MemoState;
 
 class TMDIChild : public QWidget {
     Q_OBJECT
@@ -84,6 +85,8 @@ public:
     QUndoStack* UndoStack() const { return undoStack_; }
     // Shows a state kept by an undo step (memo included when memoToo).
     void RestoreState(const DocumentState& state, bool memoToo);
+    // Shows a memo kept by an undo step of typing.
+    void RestoreMemo(const MemoState& state);
 
     // The record operations on the selected rows: copy, cut, paste, delete (asks first). Each
     // change is one undo step.
@@ -160,6 +163,10 @@ private:
     int sortMode_ = 0;
     bool modified_ = false;
     bool settingMemo_ = false;
+    // Whether the memo has been typed into since it was last set or saved; until then it stands
+    // for data_.Memo byte for byte.
+    bool memoTouched_ = false;
+    QString memoText_; // the memo's text as last seen, to tell what a change changed
     bool placed_ = false;
     bool viewOnly_ = false;
     int listWidth_ = 300;

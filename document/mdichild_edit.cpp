@@ -43,9 +43,8 @@ void TMDIChild::RestoreState(const DocumentState& state, bool memoToo) {
 }
 
 void TMDIChild::UndoStepTaken() {
-    // The step may lead back to the state last saved; text typed into the memo since still
-    // counts.
-    modified_ = !undoStack_->isClean() || Memo1->document()->isModified();
+    // The step may lead back to the state last saved.
+    modified_ = !undoStack_->isClean();
 }
 
 } // namespace qmv

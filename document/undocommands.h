@@ -32,6 +32,37 @@ private:
     bool memoChanged_;
 };
 
+// The memo as an undo step holds it: the bytes of the file while nobody has typed into it (lines
+// the code page cannot show keep them), the text once somebody has.
+struct MemoState {
+    bool untouched = true;
+    std::vector<std::string> bytes;
+    QString text;
+    int cursor = 0;
+};
+
+// Typing into the memo. The widget keeps no undo history of its own, so that Edit > Undo and
+// Ctrl+Z take memo typing and record changes back in the order they were made. Keys typed one
+// after another at the same place merge into one step.
+class MemoEditCommand : public QUndoCommand {
+public:
+    MemoEditCommand(TMDIChild& doc, const QString& text, MemoState before, MemoState after,
+                    int position, int removed, int added);
+    void undo() override;
+    void redo() override;
+    int id() const override { return 1; }
+    bool mergeWith(const QUndoCommand* other) override;
+
+private:
+    TMDIChild& doc_;
+    MemoState before_;
+    MemoState after_;
+    bool pushed_ = false; // the text is in the memo already when the step is pushed
+    int position_;        // where the last change of this step happened
+    int end_;             // and where it ended
+    bool singleKey_;
+};
+
 } // namespace qmv
 
 namespace qmv {

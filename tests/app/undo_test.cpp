@@ -3,6 +3,8 @@
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTest>
+#include <QTextCursor>
 #include <QUndoGroup>
 #include <QUndoStack>
 
@@ -105,6 +107,43 @@ TEST_F(UndoTest, ModelAndMemoComeBackAndTypedMemoTextStays) {
     form_->Command("AcUndo")->trigger();
     EXPECT_EQ(doc->Memo1->toPlainText(), "typed");
     EXPECT_TRUE(doc->Modified());
+}
+
+TEST_F(UndoTest, MemoTypingIsAStepOfTheDocumentThatCtrlZInTheMemoTakesBack) {
+    DocumentData d = LoggerDoc({"300", "100"});
+    d.Memo = {"caf\x81"}; // a byte the code page cannot show: untouched, it is written back as is
+    TMDIChild* doc = Open(d);
+    const std::string saved = Bytes(doc);
+    form_->activateWindow(); // shortcuts reach an active window only
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+    doc->Memo1->setFocus();
+    doc->Memo1->moveCursor(QTextCursor::End);
+    QTest::keyClicks(doc->Memo1, "ab");
+    QTest::keyClick(doc->Memo1, Qt::Key_Backspace);
+    doc->Memo1->moveCursor(QTextCursor::Start);
+    QTest::keyClicks(doc->Memo1, "X");
+    EXPECT_TRUE(doc->Modified());
+    EXPECT_EQ(form_->Command("AcUndo")->text(), "Undo Typing");
+    form_->Command("AcdBSort")->trigger(); // a step of the records in between
+
+    // Ctrl+Z pressed in the memo reaches the document's steps, newest first.
+    QTest::keyClick(doc->Memo1, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(doc->SortMode(), 0);
+    EXPECT_TRUE(doc->Memo1->toPlainText().startsWith("X"));
+    QTest::keyClick(doc->Memo1, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_FALSE(doc->Memo1->toPlainText().startsWith("X")); // typing elsewhere is its own step
+    EXPECT_TRUE(doc->Memo1->toPlainText().endsWith("a"));
+    QTest::keyClick(doc->Memo1, Qt::Key_Z, Qt::ControlModifier); // "ab" and Backspace: one step
+    EXPECT_EQ(Bytes(doc), saved);
+    EXPECT_FALSE(doc->Modified());
+    EXPECT_FALSE(form_->Command("AcUndo")->isEnabled());
+
+    QTest::keyClick(doc->Memo1, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_TRUE(doc->Memo1->toPlainText().endsWith("a"));
+    EXPECT_TRUE(doc->Modified());
+    // Typing after an undo drops the steps that could have been redone.
+    QTest::keyClicks(doc->Memo1, "z");
+    EXPECT_FALSE(form_->Command("AcRedo")->isEnabled());
 }
 
 TEST_F(UndoTest, AChangeTheListCannotShowIsRefusedBeforeAnythingChanges) {
