@@ -3,8 +3,8 @@
 #include <exception>
 
 #include "app/mainform.h"
-#include "app/ui/errorreport.h"
 #include "data/paths.h"
+#include "ui/errorreport.h"
 
 namespace {
 

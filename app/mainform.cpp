@@ -25,9 +25,6 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "app/ui/errorreport.h"
-#include "app/ui/platformdialogs.h"
-#include "app/ui/uitext.h"
 #include "data/paths.h"
 #include "data/profile.h"
 #include "device/devicelink.h"
@@ -38,12 +35,11 @@
 #include "document/mdichild.h"
 #include "output/textexport.h"
 #include "serial/okbottomdlg.h"
+#include "ui/errorreport.h"
+#include "ui/platformdialogs.h"
+#include "ui/uitext.h"
 
 namespace qmv {
-
-const char* const OpenFilter = "QMVwinFie(*.q27)|*.q27|AllFiles(*,*)|*.*";
-const char* const SaveFilter = "QMVwinFile(*.q27)|*.q27|AllFiles(*,*)|*.*";
-const char* const TextFilter = "TextFiles(*.txt)|*.txt";
 
 // A tool button that runs a command but keeps a caption of its own, since the language file may
 // give the toolbar shorter words than the menus.
@@ -90,10 +86,6 @@ const char* const DocumentCommandNames[] = {
     "AcCascade",  "AcArrange"};
 
 constexpr QStyle::StandardPixmap NoIcon = QStyle::SP_CustomBase;
-
-std::string LocalPath(const QString& path) {
-    return QFile::encodeName(path).toStdString();
-}
 
 } // namespace
 
@@ -158,24 +150,6 @@ const std::vector<TMainForm::CommandDef>& TMainForm::CommandTable() {
         {"AcPLXSet", "MenuM3", 0, false, NoIcon, &TMainForm::AcPLXSetExecute},
     };
     return table;
-}
-
-QString AllSaveFileName(const QString& caption, const std::string& firstDate, const QString& stamp,
-                        int number) {
-    // Year without century, month, day, hour, minute of "yyyy/mm/dd hh:nn".
-    static const int positions[] = {2, 3, 5, 6, 8, 9, 11, 12, 14, 15};
-    QString d;
-    for (int p : positions) {
-        const bool digit =
-            p < static_cast<int>(firstDate.size()) && firstDate[p] >= '0' && firstDate[p] <= '9';
-        d += digit ? QChar(firstDate[p]) : QChar('_');
-    }
-    QString name = caption;
-    for (QChar& c : name)
-        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c == QChar(0))
-            c = QLatin1Char('_');
-    return name + QLatin1Char('_') + d + QLatin1Char('_') + stamp + QLatin1Char('_') +
-           QString::number(number);
 }
 
 TMainForm::TMainForm(MainFormOptions options, QWidget* parent)
@@ -478,110 +452,6 @@ void TMainForm::ApplyCommandLine() {
     }
 }
 
-TMDIChild* TMainForm::CreateDocument() {
-    auto* doc = new TMDIChild(*this);
-    QMdiSubWindow* sub = mdiArea_->addSubWindow(doc);
-    sub->setAttribute(Qt::WA_DeleteOnClose);
-    sub->resize(820, 470);
-    menuWindow_->addAction(doc->WindowItem());
-    windowItems_->addAction(doc->WindowItem());
-    docs_.insert(docs_.begin(), doc);
-    connect(doc, &TMDIChild::editRecordRequested, this, [this, doc] { OpenRecordEditor(doc); });
-    undoGroup_->addStack(doc->UndoStack());
-    // The tag comes first, so that a document is told apart even when its file fails to open.
-    doc->Tag = DocCounter++;
-    sub->show();
-    mdiArea_->setActiveSubWindow(sub);
-    if (docs_.size() == 1)
-        EnableDocumentCommands();
-    return doc;
-}
-
-TMDIChild* TMainForm::OpenDocumentFile(const QString& path) {
-    TMDIChild* doc = CreateDocument();
-    doc->LoadFromFile(path);
-    return doc;
-}
-
-void TMainForm::OpenDroppedFiles(const QStringList& paths) {
-    RunReported(this, [&] {
-        for (const QString& path : paths)
-            OpenDocumentFile(path);
-    });
-}
-
-void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasUrls())
-        event->acceptProposedAction();
-}
-
-void TMainForm::dropEvent(QDropEvent* event) {
-    event->acceptProposedAction();
-    OpenDroppedUrls(event->mimeData()->urls());
-}
-
-void TMainForm::OpenDroppedUrls(const QList<QUrl>& urls) {
-    QStringList paths;
-    for (const QUrl& url : urls)
-        if (url.isLocalFile())
-            paths << url.toLocalFile();
-    OpenDroppedFiles(paths);
-}
-
-QMdiSubWindow* TMainForm::SubWindowOf(TMDIChild* doc) const {
-    return doc ? qobject_cast<QMdiSubWindow*>(doc->parentWidget()) : nullptr;
-}
-
-TMDIChild* TMainForm::ActiveDocument() const {
-    QMdiSubWindow* sub = mdiArea_->currentSubWindow();
-    if (!sub)
-        return nullptr;
-    auto* doc = qobject_cast<TMDIChild*>(sub->widget());
-    return std::find(docs_.begin(), docs_.end(), doc) != docs_.end() ? doc : nullptr;
-}
-
-void TMainForm::SubWindowActivated(QMdiSubWindow* sub) {
-    auto* doc = sub ? qobject_cast<TMDIChild*>(sub->widget()) : nullptr;
-    const auto it = std::find(docs_.begin(), docs_.end(), doc);
-    if (!doc || it == docs_.end())
-        return;
-    std::rotate(docs_.begin(), it, it + 1);
-    doc->WindowItem()->setChecked(true);
-    undoGroup_->setActiveStack(doc->UndoStack());
-}
-
-void TMainForm::ActivateDocument(TMDIChild* doc) {
-    if (QMdiSubWindow* sub = SubWindowOf(doc)) {
-        if (sub->isMinimized())
-            sub->showNormal();
-        mdiArea_->setActiveSubWindow(sub);
-    }
-}
-
-bool TMainForm::CloseDocument(TMDIChild* doc) {
-    QMdiSubWindow* sub = SubWindowOf(doc);
-    return sub && sub->close();
-}
-
-void TMainForm::DocumentClosing(TMDIChild* doc) {
-    if (docs_.size() == 1 && docs_.front() == doc)
-        DisableDocumentCommands();
-    docs_.erase(std::remove(docs_.begin(), docs_.end(), doc), docs_.end());
-    // Undo must not reach a document that is going away.
-    undoGroup_->removeStack(doc->UndoStack());
-}
-
-void TMainForm::DocumentDestroyed(TMDIChild* doc) {
-    if (shuttingDown_)
-        return;
-    const auto it = std::find(docs_.begin(), docs_.end(), doc);
-    if (it != docs_.end()) {
-        docs_.erase(it);
-        if (docs_.empty())
-            DisableDocumentCommands();
-    }
-}
-
 TCloseDlg& TMainForm::CloseDialog() {
     return *closeDlg_;
 }
@@ -649,214 +519,5 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 // File commands.
-
-void TMainForm::AcNewFileExecute() {
-    TMDIChild* doc = CreateDocument();
-    doc->SetRecords({}, ModelNone);
-    doc->SetCaption(doc->FileName() + QLatin1Char(' ') + QString::number(NewFileCounter));
-    doc->LayoutPanes(ModelNone);
-    ++NewFileCounter;
-}
-
-void TMainForm::AcFileOpenExecute() {
-    FileDialogRequest request;
-    request.folder = DataFolder();
-    request.defaultExt = QStringLiteral("q27");
-    request.filter = QLatin1String(OpenFilter);
-    request.multiSelect = true;
-    QStringList files;
-    if (!Dialogs().OpenFiles(this, request, files))
-        return;
-    for (const QString& file : files)
-        OpenDocumentFile(file);
-}
-
-bool TMainForm::RefuseEmpty(TMDIChild* doc) {
-    if (doc->RecordCount() > 0 || !doc->MemoEmpty())
-        return false;
-    Dialogs().Message(this, Tx("Msg", "MsgNoRecord"), MessageKind::Confirmation,
-                      MessageButtons::Ok);
-    return true;
-}
-
-void TMainForm::AcSaveExecute() {
-    TMDIChild* doc = ActiveDocument();
-    if (!doc || RefuseEmpty(doc))
-        return;
-    if (!doc->IsNewDocument())
-        doc->SaveToFile(doc->FileName());
-    else
-        AcSaveAsExecute();
-}
-
-void TMainForm::AcSaveAsExecute() {
-    TMDIChild* doc = ActiveDocument();
-    if (!doc || RefuseEmpty(doc))
-        return;
-    QString folder, name, path;
-    if (!doc->IsNewDocument()) {
-        const QFileInfo file(doc->FileName());
-        folder = file.absolutePath();
-        name = file.fileName();
-    } else {
-        folder = DataFolder();
-        name = doc->Caption();
-    }
-    if (AskDataFilePath(this, folder, name, path))
-        doc->SaveToFile(path);
-}
-
-void TMainForm::AcAllSaveExecute() {
-    if (!ActiveDocument())
-        return;
-    QString folder = DataFolder();
-    while (folder.size() > 1 && (folder.endsWith(QLatin1Char('/')) || folder.endsWith('\\')))
-        folder.chop(1);
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyMMddhhmm"));
-    const std::vector<TMDIChild*> docs = docs_;
-    for (std::size_t i = 0; i < docs.size(); ++i) {
-        TMDIChild* doc = docs[i];
-        if (!doc->Modified() || doc->RecordCount() == 0)
-            continue;
-        const QString name = AllSaveFileName(doc->Caption(), doc->Records().front().Date, stamp,
-                                             static_cast<int>(i) + 1);
-        const QString path = folder + QLatin1Char('/') + name + QStringLiteral(".q27");
-        // The name is a single file name, so the file stays in the data folder.
-        if (QFileInfo(path).absolutePath() !=
-            QFileInfo(folder + QStringLiteral("/x")).absolutePath())
-            throw std::runtime_error("Invalid file name: " + path.toStdString());
-        doc->SaveToFile(path);
-    }
-}
-
-void TMainForm::AcFileCloseExecute() {
-    if (TMDIChild* doc = ActiveDocument())
-        CloseDocument(doc);
-}
-
-void TMainForm::AcAllCloseExecute() {
-    const std::size_t count = docs_.size();
-    for (std::size_t i = 0; i < count && !docs_.empty(); ++i) {
-        TMDIChild* first = docs_.front();
-        CloseDocument(first);
-        if (!docs_.empty() && docs_.front() == first)
-            break; // its close was refused
-    }
-}
-
-void TMainForm::AcExitExecute() {
-    close();
-}
-
-// Edit commands.
-
-void TMainForm::SortActive(int key) {
-    if (TMDIChild* doc = ActiveDocument())
-        doc->SortRecords(key);
-}
-
-void TMainForm::AcNoSortExecute() {
-    SortActive(1);
-}
-
-void TMainForm::AcdBSortExecute() {
-    SortActive(2);
-}
-
-void TMainForm::AcDateSortExecute() {
-    SortActive(3);
-}
-
-void TMainForm::AcNoteSortExecute() {
-    SortActive(4);
-}
-
-void TMainForm::AcTextSaveExecute() {
-    TMDIChild* doc = ActiveDocument();
-    if (!doc)
-        return;
-    FileDialogRequest request;
-    request.defaultExt = QStringLiteral("txt");
-    request.filter = QLatin1String(TextFilter);
-    if (!doc->IsNewDocument()) {
-        request.folder = QFileInfo(doc->FileName()).absolutePath();
-        request.fileName = QFileInfo(doc->Caption()).completeBaseName();
-    } else {
-        request.folder = DataFolder();
-        request.fileName = doc->Caption();
-    }
-    QString path;
-    if (!Dialogs().SaveFile(this, request, path))
-        return;
-    const SaveResult result = ExportText(LocalPath(path), FromQ(doc->Caption()),
-                                         FromQ(doc->ModelName()), doc->Data(), InterfaceTexts());
-    if (result.status == SaveStatus::OpenFailed)
-        throw std::runtime_error("Cannot create file \"" + path.toStdString() + "\". " +
-                                 result.detail);
-    if (result.status == SaveStatus::WriteFailed) {
-        Dialogs().Beep();
-        Dialogs().Message(this, Tx("Msg", "MsgSaveErr"), MessageKind::Error, MessageButtons::Ok);
-    }
-}
-
-// Graph commands.
-
-void TMainForm::RedrawAllCharts() {
-    for (auto it = docs_.rbegin(); it != docs_.rend(); ++it)
-        (*it)->DrawChart();
-}
-
-void TMainForm::AcPointExecute() {
-    RedrawAllCharts();
-}
-
-void TMainForm::AcMarkerExecute() {
-    RedrawAllCharts();
-}
-
-void TMainForm::AcStdLineExecute() {
-    RedrawAllCharts();
-}
-
-void TMainForm::AcGraphChangeExecute() {
-    TMDIChild* doc = ActiveDocument();
-    if (!doc)
-        return;
-    doc->SetBarGraph(!doc->BarGraph());
-    doc->DrawChart();
-}
-
-void TMainForm::AcGraphCopyExecute() {
-    if (TMDIChild* doc = ActiveDocument())
-        doc->CopyGraph();
-}
-
-// Window commands.
-
-void TMainForm::AcTileExecute() {
-    mdiArea_->tileSubWindows();
-}
-
-void TMainForm::AcCascadeExecute() {
-    mdiArea_->cascadeSubWindows();
-}
-
-void TMainForm::AcArrangeExecute() {
-    // Minimised documents line up along the bottom of the frame, left to right.
-    const QRect area = mdiArea_->viewport()->rect();
-    int x = 0;
-    int y = area.bottom();
-    for (QMdiSubWindow* sub : mdiArea_->subWindowList(QMdiArea::CreationOrder)) {
-        if (!sub->isMinimized())
-            continue;
-        const QSize size = sub->size();
-        if (x > 0 && x + size.width() > area.width()) {
-            x = 0;
-            y -= size.height();
-        }
-        sub->move(x, y - size.height() + 1);
-        x += size.width();
-    }
-}
 
 } // namespace qmv

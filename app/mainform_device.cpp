@@ -3,10 +3,10 @@
 // timing dialog around them.
 #include "mainform.h"
 
-#include "app/ui/uitext.h"
 #include "device/devicecommands.h"
 #include "device/devicenotice.h"
 #include "device/plxsetdlg.h"
+#include "ui/uitext.h"
 
 namespace qmv {
 

@@ -3,10 +3,10 @@
 
 #include <QPointer>
 
-#include "app/ui/errorreport.h"
 #include "device/datasavedlg.h"
 #include "device/devicelink.h"
 #include "document/mdichild.h"
+#include "ui/errorreport.h"
 
 namespace qmv {
 

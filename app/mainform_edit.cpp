@@ -2,9 +2,9 @@
 #include <QAction>
 #include <QUndoGroup>
 
-#include "app/ui/uitext.h"
 #include "document/mdichild.h"
 #include "mainform.h"
+#include "ui/uitext.h"
 
 namespace qmv {
 
@@ -64,6 +64,31 @@ void TMainForm::AcDataPasteExecute() {
 void TMainForm::AcDeleteItemExecute() {
     if (TMDIChild* doc = ActiveDocument())
         doc->DeleteRecords();
+}
+
+} // namespace qmv
+
+namespace qmv {
+
+void TMainForm::SortActive(int key) {
+    if (TMDIChild* doc = ActiveDocument())
+        doc->SortRecords(key);
+}
+
+void TMainForm::AcNoSortExecute() {
+    SortActive(1);
+}
+
+void TMainForm::AcdBSortExecute() {
+    SortActive(2);
+}
+
+void TMainForm::AcDateSortExecute() {
+    SortActive(3);
+}
+
+void TMainForm::AcNoteSortExecute() {
+    SortActive(4);
 }
 
 } // namespace qmv

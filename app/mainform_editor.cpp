@@ -1,10 +1,10 @@
 // The record editor's commands and the hidden edit mode.
-#include "app/ui/errorreport.h"
-#include "app/ui/platformdialogs.h"
-#include "app/ui/uitext.h"
 #include "document/ineditor.h"
 #include "document/mdichild.h"
 #include "mainform.h"
+#include "ui/errorreport.h"
+#include "ui/platformdialogs.h"
+#include "ui/uitext.h"
 
 namespace qmv {
 

@@ -20,12 +20,12 @@
 #include <algorithm>
 #include <cctype>
 
-#include "app/ui/errorreport.h"
-#include "app/ui/platformdialogs.h"
-#include "app/ui/uitext.h"
 #include "data/profile.h"
 #include "device/devicelink.h"
 #include "device/tfmcomm.h"
+#include "ui/errorreport.h"
+#include "ui/platformdialogs.h"
+#include "ui/uitext.h"
 
 namespace qmv {
 

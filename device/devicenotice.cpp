@@ -1,7 +1,7 @@
 #include "device/devicenotice.h"
 
-#include "app/ui/platformdialogs.h"
-#include "app/ui/uitext.h"
+#include "ui/platformdialogs.h"
+#include "ui/uitext.h"
 
 namespace qmv {
 

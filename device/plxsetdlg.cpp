@@ -5,13 +5,13 @@
 #include <QPushButton>
 #include <QToolButton>
 
-#include "app/ui/errorreport.h"
-#include "app/ui/platformdialogs.h"
-#include "app/ui/uitext.h"
 #include "data/record.h"
 #include "device/devicecommands.h"
 #include "device/devicenotice.h"
 #include "device/windowcommandui.h"
+#include "ui/errorreport.h"
+#include "ui/platformdialogs.h"
+#include "ui/uitext.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #include "device/tfmcomm.h"
 
-#include "app/ui/uitext.h"
+#include "ui/uitext.h"
 
 #include <QFont>
 #include <QLabel>

@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QStyle>
 
-#include "app/ui/uitext.h"
+#include "ui/uitext.h"
 
 namespace qmv {
 

@@ -11,13 +11,13 @@
 #include <QSpinBox>
 #include <algorithm>
 
-#include "app/ui/errorreport.h"
-#include "app/ui/platformdialogs.h"
-#include "app/ui/uitext.h"
 #include "data/codepage.h"
 #include "data/editorops.h"
 #include "data/profile.h"
 #include "mdichild.h"
+#include "ui/errorreport.h"
+#include "ui/platformdialogs.h"
+#include "ui/uitext.h"
 #include "undocommands.h"
 
 namespace qmv {

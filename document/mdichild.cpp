@@ -21,24 +21,20 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "app/ui/errorreport.h"
-#include "app/ui/platformdialogs.h"
-#include "app/ui/uitext.h"
 #include "chartview.h"
 #include "closedlg.h"
 #include "data/profile.h"
 #include "data/version.h"
 #include "panelbar.h"
 #include "recorddrag.h"
+#include "ui/errorreport.h"
+#include "ui/platformdialogs.h"
+#include "ui/uitext.h"
 #include "undocommands.h"
 
 namespace qmv {
 
 namespace {
-
-std::string LocalPath(const QString& path) {
-    return QFile::encodeName(path).toStdString();
-}
 
 QTreeWidget* MakeList(QTreeWidget* list, const QList<int>& widths) {
     list->setColumnCount(static_cast<int>(widths.size()));

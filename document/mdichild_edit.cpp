@@ -4,9 +4,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/ui/platformdialogs.h"
-#include "app/ui/uitext.h"
 #include "mdichild.h"
+#include "ui/platformdialogs.h"
+#include "ui/uitext.h"
 #include "undocommands.h"
 
 namespace qmv {

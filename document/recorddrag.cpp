@@ -8,10 +8,10 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 
-#include "app/ui/errorreport.h"
 #include "chartview.h"
 #include "mdichild.h"
 #include "panelbar.h"
+#include "ui/errorreport.h"
 
 namespace qmv {
 

@@ -1,7 +1,7 @@
 #include "undocommands.h"
 
-#include "app/ui/uitext.h"
 #include "mdichild.h"
+#include "ui/uitext.h"
 
 namespace qmv {
 

@@ -1,6 +1,6 @@
 #include "serial/okbottomdlg.h"
 
-#include "app/ui/uitext.h"
+#include "ui/uitext.h"
 
 #include <QFont>
 #include <QHBoxLayout>

@@ -8,10 +8,10 @@
 #include <QUndoStack>
 #include <functional>
 
-#include "app/ui/uitext.h"
 #include "apptest.h"
 #include "document/ineditor.h"
 #include "document/panelbar.h"
+#include "ui/uitext.h"
 
 namespace qmv::test {
 namespace {

@@ -9,12 +9,12 @@
 #include <cctype>
 #include <functional>
 
-#include "app/ui/uitext.h"
 #include "device/devicecommands.h"
 #include "device/devicelink.h"
 #include "device/plxsetdlg.h"
 #include "tests/app/apptest.h"
 #include "tests/device/simulator.h"
+#include "ui/uitext.h"
 
 namespace qmv::test {
 namespace {

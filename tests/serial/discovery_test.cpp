@@ -2,8 +2,8 @@
 #include "serial/okbottomdlg.h"
 #include "serial/portdiscovery.h"
 
-#include "app/ui/uitext.h"
 #include "data/profile.h"
+#include "ui/uitext.h"
 
 #include <QFile>
 #include <QLabel>

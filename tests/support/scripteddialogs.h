@@ -6,7 +6,7 @@
 #include <deque>
 #include <vector>
 
-#include "app/ui/platformdialogs.h"
+#include "ui/platformdialogs.h"
 
 namespace qmv::test {
 

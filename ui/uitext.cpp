@@ -1,5 +1,7 @@
 #include "uitext.h"
 
+#include <QFile>
+
 #include "data/codepage.h"
 #include "data/profile.h"
 
@@ -11,6 +13,10 @@ QString ToQ(const std::string& bytes) {
 
 std::string FromQ(const QString& text) {
     return Utf8ToCodePage(text.toStdString());
+}
+
+std::string LocalPath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
 }
 
 QString Tx(const char* section, const char* key) {

@@ -1,6 +1,6 @@
 #include "errorreport.h"
 
-#include "app/ui/platformdialogs.h"
+#include "ui/platformdialogs.h"
 
 namespace qmv {
 

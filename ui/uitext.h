@@ -11,6 +11,9 @@ namespace qmv {
 QString ToQ(const std::string& bytes);
 std::string FromQ(const QString& text);
 
+// A path as the file system takes it (the locale's file name encoding), for the data layer.
+std::string LocalPath(const QString& path);
+
 // An interface text from the program-wide table, ready to show.
 QString Tx(const char* section, const char* key);
 
