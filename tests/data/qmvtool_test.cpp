@@ -75,6 +75,42 @@ TEST(QmvTool, ExportTextUsesTheLanguageFile) {
     EXPECT_NE(text.find("\r\n3\t003\t999\t2010/06/01 09:00\t-"), std::string::npos) << text;
 }
 
+TEST(QmvTool, MergeExitsOneWhenAFileOrRecordsAreLeftOut) {
+    TempDir dir;
+    const std::string logger = TestData("logger.q27");
+    ToolRun r = Tool("merge " + (dir / "out.q27") + " " + logger + " " + logger);
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("out.q27: 6 records, model 1\n"), std::string::npos) << r.out;
+
+    // A file of another model and one that does not read are left out; the rest is saved.
+    WriteBytes(dir / "bad.q27", "garbage\r\n");
+    r = Tool("merge " + (dir / "out.q27") + " " + logger + " " + TestData("sensor.q27") + " " +
+             (dir / "bad.q27") + " " + logger);
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("sensor.q27: These records are from a different model."),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("bad.q27: The data contains an invalid value."), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("out.q27: 6 records, model 1\n"), std::string::npos) << r.out;
+
+    // 3 + 248 records: one left out, with the warning.
+    std::string many = "1.0.0.0,01,0,0600,0000,0200,\r\n";
+    for (int i = 0; i < 248; ++i)
+        many += "00009,0001,0002,0003,050,0,2010/06/01 09:00,0,1,2,3,,\r\n";
+    WriteBytes(dir / "many.q27", many);
+    r = Tool("merge " + (dir / "out.q27") + " " + logger + " " + (dir / "many.q27"));
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("(1 records left out)"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("out.q27: 250 records"), std::string::npos) << r.out;
+
+    // A first file that does not load writes nothing.
+    r = Tool("merge " + (dir / "new.q27") + " " + (dir / "bad.q27") + " " + logger);
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_TRUE(ReadBytes(dir / "new.q27").empty());
+    EXPECT_EQ(Tool("merge " + (dir / "new.q27") + " " + logger).status, 2);
+}
+
 TEST(QmvTool, UsageErrorsExitTwo) {
     EXPECT_EQ(Tool("").status, 2);
     EXPECT_EQ(Tool("nonsense").status, 2);
