@@ -128,6 +128,7 @@ const std::vector<TMainForm::CommandDef>& TMainForm::CommandTable() {
         {"AcDateSort", "MenuE8", 0, false, NoIcon, &TMainForm::AcDateSortExecute},
         {"AcNoteSort", "MenuE9", 0, false, NoIcon, &TMainForm::AcNoteSortExecute},
         {"AcTextSave", "MenuE11", 0, false, NoIcon, &TMainForm::AcTextSaveExecute},
+        {"AcGraphSUM", "MenuE10", 0, false, NoIcon, &TMainForm::AcGraphSUMExecute},
         {"AcDataEdit", "MenuE0", 0, false, NoIcon, &TMainForm::AcDataEditExecute},
         {"SecretMode", nullptr, 24697, false, NoIcon, &TMainForm::SecretModeExecute},
         {"AcDataCut", "MenuE1", 0, false, NoIcon, &TMainForm::AcDataCutExecute},

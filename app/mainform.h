@@ -123,6 +123,8 @@ public:
     void AcDateSortExecute();
     void AcNoteSortExecute();
     void AcTextSaveExecute();
+    // Merges a chosen data file into the active document (mainform_merge.cpp).
+    void AcGraphSUMExecute();
     // The record editor and the hidden edit mode (mainform_editor.cpp).
     void AcDataEditExecute();
     void SecretModeExecute();
@@ -210,6 +212,7 @@ private:
     std::vector<TMDIChild*> docs_;
     QUndoGroup* undoGroup_ = nullptr; // the active document's undo steps
     RecordClipboard clipboard_;
+    QString mergeFileName_; // the file last merged, proposed again by the next merge
 
     // The serial component, its receive buffer and the port and device type of the running
     // command live in one object, so that device commands also run without any window.

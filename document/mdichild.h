@@ -112,6 +112,9 @@ public:
     // Fills this freshly created document from path. A file that cannot be opened raises
     // std::runtime_error; bad contents leave the document empty with the load-error message.
     void LoadFromFile(const QString& path);
+    // Appends the records and memo lines of the data file at path as one undo step, or shows why
+    // not and changes nothing. A file that cannot be opened raises std::runtime_error.
+    void MergeDataFile(const QString& path);
 
     void CopyGraph();
 

@@ -108,9 +108,9 @@ TEST_F(CommandsTest, MenusHoldTheCommandsInOrder) {
     EXPECT_EQ(names(file), QStringList({"AcNewFile", "AcFileOpen", "-", "AcSave", "AcSaveAs",
                                         "AcFileClose", "AcAllClose", "-", "-", "-", "AcExit"}));
     QMenu* edit = form.menuBar()->actions().at(2)->menu();
-    EXPECT_EQ(names(edit),
-              QStringList({"AcUndo", "AcRedo", "-", "AcDataEdit", "AcDataCut", "AcDataCopy",
-                           "AcDataPaste", "AcDeleteItem", "-", "sub", "-", "AcTextSave"}));
+    EXPECT_EQ(names(edit), QStringList({"AcUndo", "AcRedo", "-", "AcDataEdit", "AcDataCut",
+                                        "AcDataCopy", "AcDataPaste", "AcDeleteItem", "-", "sub",
+                                        "-", "AcGraphSUM", "AcTextSave"}));
     QMenu* sort = nullptr;
     for (QAction* a : edit->actions())
         sort = a->menu() ? a->menu() : sort;
