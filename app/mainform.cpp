@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPrinter>
 #include <QScreen>
 #include <QSettings>
 #include <QStyle>
@@ -33,6 +34,7 @@
 #include "document/closedlg.h"
 #include "document/ineditor.h"
 #include "document/mdichild.h"
+#include "output/printsetdlg.h"
 #include "output/textexport.h"
 #include "serial/okbottomdlg.h"
 #include "ui/errorreport.h"
@@ -83,7 +85,7 @@ const char* const DocumentCommandNames[] = {
     "AcDataEdit", "AcDataCut",  "AcDataCopy",    "AcDataPaste", "AcDeleteItem", "AcNoSort",
     "AcdBSort",   "AcDateSort", "AcNoteSort",    "AcGraphSUM",  "AcTextSave",   "AcPoint",
     "AcMarker",   "AcStdLine",  "AcGraphChange", "AcGraph",     "AcGraphCopy",  "AcTile",
-    "AcCascade",  "AcArrange"};
+    "AcCascade",  "AcArrange",  "AcPrintPreview"};
 
 constexpr QStyle::StandardPixmap NoIcon = QStyle::SP_CustomBase;
 
@@ -122,6 +124,11 @@ const std::vector<TMainForm::CommandDef>& TMainForm::CommandTable() {
         {"AcAllSave", nullptr, 0, false, NoIcon, &TMainForm::AcAllSaveExecute},
         {"AcFileClose", "MenuF4", 0, false, NoIcon, &TMainForm::AcFileCloseExecute},
         {"AcAllClose", "MenuF5", 0, false, NoIcon, &TMainForm::AcAllCloseExecute},
+        {"AcSetting", "MenuF7", 0, false, NoIcon, &TMainForm::AcSettingExecute},
+        {"AcPrint", "MenuF8", 16464, false, QStyle::SP_FileDialogContentsView,
+         &TMainForm::AcPrintExecute},
+        {"AcAllPrint", "MenuF9", 0, false, NoIcon, &TMainForm::AcAllPrintExecute},
+        {"AcPrintPreview", "MenuF11", 0, false, NoIcon, &TMainForm::AcPrintPreviewExecute},
         {"AcExit", "MenuF10", 0, false, NoIcon, &TMainForm::AcExitExecute},
         {"AcNoSort", "MenuE6", 0, false, NoIcon, &TMainForm::AcNoSortExecute},
         {"AcdBSort", "MenuE7", 0, false, NoIcon, &TMainForm::AcdBSortExecute},
@@ -187,6 +194,7 @@ TMainForm::TMainForm(MainFormOptions options, QWidget* parent)
     okBottomDlg_ = std::make_unique<TOKBottomDlg>(this);
     closeDlg_ = std::make_unique<TCloseDlg>(this);
     inEditor_ = std::make_unique<TInEditor>(this);
+    printSetDlg_ = std::make_unique<TPrintSetDlg>(this);
     fmComm_ = std::make_unique<TfmComm>(this);
     link_ = std::make_unique<DeviceLink>();
     commandUi_ = std::make_unique<WindowCommandUi>(this, okBottomDlg_.get());

@@ -18,6 +18,7 @@ class QActionGroup;
 class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
+class QPrinter;
 class QSettings;
 class QToolBar;
 class QUndoGroup;
@@ -32,6 +33,7 @@ class WindowCommandUi;
 class TOKBottomDlg;
 class TfmComm;
 class TInEditor;
+class TPrintSetDlg;
 
 // Filters of the main window's file dialogs.
 extern const char* const OpenFilter;
@@ -144,6 +146,15 @@ public:
     void AcStdLineExecute();
     void AcGraphChangeExecute();
     void AcGraphCopyExecute();
+    // Printing and the print settings (mainform_print.cpp).
+    void AcSettingExecute();
+    void AcPrintExecute();
+    void AcAllPrintExecute();
+    void AcPrintPreviewExecute();
+    TPrintSetDlg& PrintSetDialog() { return *printSetDlg_; }
+    // The printer every print command prints on, made on first use; it keeps what the print
+    // dialog chose for the next job.
+    QPrinter& Printer();
     void AcTileExecute();
     void AcCascadeExecute();
     void AcArrangeExecute();
@@ -209,6 +220,8 @@ private:
     QMenu* popupMain_ = nullptr;
     std::unique_ptr<TCloseDlg> closeDlg_;
     std::unique_ptr<TInEditor> inEditor_;
+    std::unique_ptr<TPrintSetDlg> printSetDlg_;
+    std::unique_ptr<QPrinter> printer_;
     std::vector<TMDIChild*> docs_;
     QUndoGroup* undoGroup_ = nullptr; // the active document's undo steps
     RecordClipboard clipboard_;

@@ -4,10 +4,9 @@
 #include <QFileInfo>
 #include <QSettings>
 
-namespace qmv {
+#include "output/printing.h"
 
-const std::array<const char*, PrintOptionCount> PrintOptionKeys = {
-    "Graph", "List", "Record", "DataNo", "Onatsu", "Date", "BPF", "NF", "NR", "Note", "Memo"};
+namespace qmv {
 
 namespace {
 
@@ -63,10 +62,7 @@ ProgramSettings ReadSettings(QSettings& store, const QSize& screen,
     s.StdLine = ReadBool(store, "StdLine", false);
     store.endGroup();
 
-    store.beginGroup(QStringLiteral("Print"));
-    for (int i = 0; i < PrintOptionCount; ++i)
-        s.Print[i] = ReadBool(store, PrintOptionKeys[i], true);
-    store.endGroup();
+    s.Print = ReadPrintOptions(store);
     return s;
 }
 

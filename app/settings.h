@@ -5,26 +5,11 @@
 #include <QString>
 #include <array>
 
+#include "output/printlayout.h"
+
 class QSettings;
 
 namespace qmv {
-
-// The print options, in the order of their keys in section "Print".
-enum PrintOption : int {
-    PrintGraph,
-    PrintList,
-    PrintRecord,
-    PrintDataNo,
-    PrintOnatsu,
-    PrintDate,
-    PrintBPF,
-    PrintNF,
-    PrintNR,
-    PrintNote,
-    PrintMemo,
-    PrintOptionCount
-};
-extern const std::array<const char*, PrintOptionCount> PrintOptionKeys;
 
 struct ProgramSettings {
     QString DataFolder;
@@ -37,8 +22,7 @@ struct ProgramSettings {
     bool Point = false;
     bool Marker = false;
     bool StdLine = false;
-    std::array<bool, PrintOptionCount> Print{true, true, true, true, true, true,
-                                             true, true, true, true, true};
+    PrintOptions Print = AllPrintOptions;
 };
 
 // Reads every value, a missing or unreadable one giving its default, and moves a window edge

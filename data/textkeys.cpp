@@ -98,7 +98,8 @@ const std::vector<TextKey>& TextTable::Keys() {
         {"Msg", "MsgWriErr"},       {"Msg", "MsgEdit"},
         {"Msg", "MsgPassErr"},      {"Msg", "MsgLevelClamp"},
         {"Main", "MenuE14"},        {"Main", "MenuE15"},
-        {"Main", "MenuE16"},        {"Msg", "MsgNoDir"},
+        {"Main", "MenuE16"},        {"Main", "MenuF11"},
+        {"Msg", "MsgNoDir"},
     };
     return keys;
 }

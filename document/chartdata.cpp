@@ -102,6 +102,14 @@ ChartData BuildChartData(const DocumentData& doc, const ChartSwitches& sw) {
     return c;
 }
 
+PrintLegend PrintLegendFor(const ChartSwitches& sw, bool barGraph) {
+    PrintLegend legend;
+    legend.visible = sw.stdLine;
+    legend.points = sw.stdLine && sw.point;
+    legend.bars = sw.stdLine && !sw.point && barGraph;
+    return legend;
+}
+
 int ReadoutIndex(double plotLeft, double plotTop, double plotWidth, double plotHeight,
                  int recordCount, double mouseX, double mouseY) {
     if (recordCount <= 0 || plotWidth <= 0 || plotHeight <= 0)

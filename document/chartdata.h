@@ -48,6 +48,16 @@ struct ChartData {
 // The chart of doc under the three switches. Raises EConvertError when a MinDb is not a number.
 ChartData BuildChartData(const DocumentData& doc, const ChartSwitches& sw);
 
+// Which series the legend of the printed chart lists: there is a legend only with the standard
+// line on; it always lists the standard line, then the point symbols when they are on, else the
+// bars in bar mode.
+struct PrintLegend {
+    bool visible = false;
+    bool points = false;
+    bool bars = false;
+};
+PrintLegend PrintLegendFor(const ChartSwitches& sw, bool barGraph);
+
 // The record under a mouse position for the value read-out, or -1. plot is the plotting
 // rectangle, whose x range is 0 to recordCount + 1; the first x unit reads nothing.
 int ReadoutIndex(double plotLeft, double plotTop, double plotWidth, double plotHeight,

@@ -3,6 +3,9 @@
 #include <QBarSet>
 #include <QChart>
 #include <QGraphicsLayout>
+#include <QGraphicsScene>
+#include <QLegend>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QMouseEvent>
 #include <QPainter>
@@ -183,6 +186,43 @@ QImage TChartView::Snapshot() {
     painter.setRenderHint(QPainter::Antialiasing);
     render(&painter);
     return image;
+}
+
+void TChartView::ApplyPrintForm(const ChartPrintForm& form) {
+    if (form.monochrome) {
+        series2_->setPen(QPen(Qt::black, 3));
+        series5_->setPen(QPen(Qt::black, 2));
+        series5_->setBrush(QBrush(Qt::black, Qt::DiagCrossPattern));
+        series6_->setPen(QPen(Qt::black, 2));
+        series6_->setBrush(QBrush(Qt::white));
+    }
+    series2_->setName(form.standardTitle);
+    series3_->setName(form.aboveTitle);
+    series4_->setName(form.belowTitle);
+    series5_->setLabel(form.aboveTitle);
+    series6_->setLabel(form.belowTitle);
+    QLegend* legend = chart_->legend();
+    const auto list = [legend](QAbstractSeries* series, bool listed) {
+        for (QLegendMarker* marker : legend->markers(series))
+            marker->setVisible(listed);
+    };
+    list(series1_, false);
+    list(barMarks_, false);
+    list(series2_, true);
+    list(series3_, form.legend.points);
+    list(series4_, form.legend.points);
+    list(bars_, form.legend.bars);
+    legend->setVisible(form.legend.visible);
+    chart_->setTitle(form.title);
+    axisX_->setLinePen(QPen(Qt::black, 2));
+    axisY_->setLinePen(QPen(Qt::black, 2));
+    chart_->setPos(0, 0);
+    chart_->resize(PrintSize());
+    chart_->layout()->activate();
+}
+
+void TChartView::PaintInto(QPainter& painter, const QRectF& target) {
+    chart_->scene()->render(&painter, target, chart_->sceneBoundingRect(), Qt::KeepAspectRatio);
 }
 
 int TChartView::RecordAt(const QPoint& viewPos) const {

@@ -15,6 +15,17 @@ class QBarSet;
 
 namespace qmv {
 
+// How a chart is printed: a title, a legend with series titles, and for a monochrome job black
+// lines and white bars, those above the standard line cross-hatched.
+struct ChartPrintForm {
+    QString title;
+    PrintLegend legend;
+    QString standardTitle; // the standard line, with its level
+    QString aboveTitle;    // points and bars above the standard line
+    QString belowTitle;    // all other points and bars
+    bool monochrome = false;
+};
+
 class TChartView : public QChartView {
     Q_OBJECT
 public:
@@ -26,6 +37,16 @@ public:
 
     // The whole chart at its current size on a white background.
     QImage Snapshot();
+
+    // The size a printed chart is laid out at before it is scaled onto the page: the proportions
+    // of 280 by 200, at twice that so that its texts keep to a readable share of it. Resize the
+    // view to it before Render, so that the bottom axis picks its label step for this width.
+    static QSize PrintSize() { return QSize(560, 400); }
+    // Turns the chart into its printed form, PrintSize() with axis lines 2 wide. Meant for a
+    // chart made for one print job: nothing turns it back.
+    void ApplyPrintForm(const ChartPrintForm& form);
+    // Paints the whole chart scaled into target as vector graphics, so its texts stay text.
+    void PaintInto(QPainter& painter, const QRectF& target);
 
     // The record under a point of the view, or -1.
     int RecordAt(const QPoint& viewPos) const;

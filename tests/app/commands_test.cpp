@@ -12,10 +12,11 @@ namespace {
 class CommandsTest : public AppTest {};
 
 const char* const BuiltDocumentCommands[] = {
-    "AcSave",        "AcSaveAs",    "AcFileClose", "AcAllClose",  "AcNoSort",  "AcdBSort",
-    "AcDateSort",    "AcNoteSort",  "AcTextSave",  "AcPoint",     "AcMarker",  "AcStdLine",
-    "AcGraphChange", "AcGraphCopy", "AcTile",      "AcCascade",   "AcArrange", "AcDataEdit",
-    "AcDataCut",     "AcDataCopy",  "AcDataPaste", "AcDeleteItem"};
+    "AcSave",      "AcSaveAs",     "AcFileClose",   "AcAllClose",  "AcNoSort",
+    "AcdBSort",    "AcDateSort",   "AcNoteSort",    "AcTextSave",  "AcPoint",
+    "AcMarker",    "AcStdLine",    "AcGraphChange", "AcGraphCopy", "AcTile",
+    "AcCascade",   "AcArrange",    "AcDataEdit",    "AcDataCut",   "AcDataCopy",
+    "AcDataPaste", "AcDeleteItem", "AcPrint",       "AcAllPrint",  "AcPrintPreview"};
 
 void ExpectDocumentCommands(TMainForm& form, bool enabled) {
     for (const char* name : BuiltDocumentCommands) {
@@ -23,7 +24,7 @@ void ExpectDocumentCommands(TMainForm& form, bool enabled) {
         EXPECT_EQ(form.Command(name)->isEnabled(), enabled) << name;
     }
     // Commands outside the document set always work.
-    for (const char* name : {"AcNewFile", "AcFileOpen", "AcExit", "AcAllSave"})
+    for (const char* name : {"AcNewFile", "AcFileOpen", "AcExit", "AcAllSave", "AcSetting"})
         EXPECT_TRUE(form.Command(name)->isEnabled()) << name;
 }
 
@@ -71,6 +72,7 @@ TEST_F(CommandsTest, ShortcutsAreTheKeyCodesOfTheCommandTable) {
     TMainForm& form = Form();
     EXPECT_EQ(form.Command("AcFileOpen")->shortcut(), QKeySequence("Ctrl+O"));
     EXPECT_EQ(form.Command("AcSave")->shortcut(), QKeySequence("Ctrl+S"));
+    EXPECT_EQ(form.Command("AcPrint")->shortcut(), QKeySequence("Ctrl+P"));
 }
 
 TEST_F(CommandsTest, CaptionsComeFromTheLanguageFile) {
@@ -106,7 +108,8 @@ TEST_F(CommandsTest, MenusHoldTheCommandsInOrder) {
     };
     QMenu* file = form.menuBar()->actions().at(0)->menu();
     EXPECT_EQ(names(file), QStringList({"AcNewFile", "AcFileOpen", "-", "AcSave", "AcSaveAs",
-                                        "AcFileClose", "AcAllClose", "-", "-", "-", "AcExit"}));
+                                        "AcFileClose", "AcAllClose", "-", "-", "AcSetting",
+                                        "AcPrint", "AcAllPrint", "-", "AcExit"}));
     QMenu* edit = form.menuBar()->actions().at(2)->menu();
     EXPECT_EQ(names(edit), QStringList({"AcUndo", "AcRedo", "-", "AcDataEdit", "AcDataCut",
                                         "AcDataCopy", "AcDataPaste", "AcDeleteItem", "-", "sub",

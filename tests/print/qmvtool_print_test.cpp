@@ -1,0 +1,121 @@
+// qmvtool print: into PDF files, and on a real CUPS queue that writes PDF files.
+#include <QDateTime>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QThread>
+
+#include "data/version.h"
+#include "printtest.h"
+
+namespace qmv::test {
+namespace {
+
+class QmvtoolPrintTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(tmp_.isValid());
+        // qmvtool reads the settings store of this folder, never the user's own.
+        QDir().mkpath(tmp_.filePath("config/Brasketon"));
+        QFile store(tmp_.filePath("config/Brasketon/QMV27Win.conf"));
+        ASSERT_TRUE(store.open(QIODevice::WriteOnly));
+        store.write("[Print]\nMemo=false\n");
+    }
+
+    QString Path(const QString& name) const { return tmp_.filePath(name); }
+
+    QString WriteDoc(const QString& name, const std::string& memo) {
+        DocumentData d = LoggerDocument(3);
+        d.Memo = {memo};
+        EXPECT_EQ(SaveDataFile(Path(name).toStdString(), d, VersionText()).status, SaveStatus::Ok);
+        return Path(name);
+    }
+
+    int Run(const QStringList& args, QString* err = nullptr) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", tmp_.filePath("config"));
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(QMV_BINARY_DIR "/bin/qmvtool"), QStringList{"print"} + args);
+        EXPECT_TRUE(p.waitForFinished(30000));
+        if (err)
+            *err = QString::fromUtf8(p.readAllStandardError());
+        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    }
+
+    QTemporaryDir tmp_;
+};
+
+TEST_F(QmvtoolPrintTest, PdfPerFileWithTheStoredOrTheNamedOptions) {
+    const QString a = WriteDoc("a.q27", "memo of a");
+    const QString b = WriteDoc("b.q27", "memo of b");
+    ASSERT_EQ(Run({a, b, "--pdf", Path("out.pdf")}), 0);
+    EXPECT_FALSE(QFile::exists(Path("out.pdf")));
+    const QString first = PdfText(Path("out-1.pdf"));
+    EXPECT_TRUE(first.contains(QRegularExpression("File +a.q27")));
+    EXPECT_TRUE(first.contains("Minimum sound level"));
+    EXPECT_FALSE(first.contains("memo of a")); // the store turns the memo off
+    EXPECT_TRUE(PdfText(Path("out-2.pdf")).contains(QRegularExpression("File +b.q27")));
+
+    // Named options replace the stored ones; every other one is off.
+    ASSERT_EQ(Run({a, "--pdf", Path("one.pdf"), "--options", "memo,note"}), 0);
+    const QString one = PdfText(Path("one.pdf"));
+    EXPECT_TRUE(one.contains("memo of a"));
+    EXPECT_FALSE(one.contains("Minimum sound level"));
+    EXPECT_FALSE(one.contains("Data No."));
+
+    QString err;
+    EXPECT_EQ(Run({a, "--pdf", Path("x.pdf"), "--options", "memo,colour"}, &err), 2);
+    EXPECT_TRUE(err.contains("colour"));
+    EXPECT_EQ(Run({Path("missing.q27"), "--pdf", Path("y.pdf")}), 1);
+}
+
+TEST_F(QmvtoolPrintTest, PrintsOnACupsQueue) {
+    const QString queue = QStringLiteral("QMVwinTest");
+    QProcess setup;
+    setup.start(QStringLiteral(QMV_SOURCE_DIR "/scripts/cups-pdf-queue"), {queue});
+    ASSERT_TRUE(setup.waitForFinished(30000));
+    if (setup.exitStatus() != QProcess::NormalExit || setup.exitCode() != 0)
+        GTEST_SKIP() << "no CUPS queue for PDF files: "
+                     << QString::fromUtf8(setup.readAllStandardError()).trimmed().toStdString();
+
+    // A name of this run only, since the queue's folder keeps the files of earlier runs.
+    const QString caption = QStringLiteral("cups%1.q27").arg(QDateTime::currentMSecsSinceEpoch());
+    const QString file = WriteDoc(caption, "memo on paper");
+    ASSERT_EQ(Run({file, "--printer", queue, "--options", "list,record,note,memo"}), 0);
+
+    // cups-pdf names the file after the job's title, blanks made underscores.
+    const QDir out(QDir::homePath() + QStringLiteral("/PDF"));
+    const QString prefix = QStringLiteral("QMVwin_") + caption;
+    QString pdf;
+    QString text;
+    const QDeadlineTimer deadline(45000);
+    while (!deadline.hasExpired()) {
+        const QStringList found = out.entryList({prefix + "*.pdf"}, QDir::Files);
+        if (!found.isEmpty()) {
+            pdf = out.filePath(found.first());
+            QProcess info;
+            info.start(QStringLiteral("pdfinfo"), {pdf});
+            // Complete once it reads as a PDF file.
+            if (info.waitForFinished(10000) && info.exitCode() == 0) {
+                text = QString::fromUtf8(info.readAllStandardOutput());
+                break;
+            }
+        }
+        QThread::msleep(100);
+    }
+    ASSERT_FALSE(text.isEmpty()) << "no PDF file " << prefix.toStdString() << "* in "
+                                 << out.path().toStdString();
+    EXPECT_TRUE(text.contains(
+        QRegularExpression("Title: +\\(?QMVwin " + QRegularExpression::escape(caption))))
+        << text.toStdString();
+    const QString page = PdfText(pdf);
+    EXPECT_TRUE(page.contains(QRegularExpression("\\n *3 +N3\\n"))) << page.toStdString();
+    EXPECT_TRUE(page.contains(QRegularExpression("Memo\\s+memo on paper")));
+    QFile::remove(pdf);
+}
+
+} // namespace
+} // namespace qmv::test
