@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QSettings>
+#include <algorithm>
 #include <memory>
 #include <stdexcept>
 
@@ -82,9 +83,13 @@ void PrintDocument(QPrinter& printer, const PrintJob& job) {
     if (!painter.begin(&printer))
         throw std::runtime_error("The printer did not start the print job \"" +
                                  PrintJobTitle(job.caption).toStdString() + "\".");
+    // The pages the print dialog asked for; none chosen means all of them.
+    const int count = static_cast<int>(layout.pages.size());
+    const int first = printer.fromPage() > 0 ? printer.fromPage() - 1 : 0;
+    const int last = printer.toPage() > 0 ? std::min(printer.toPage(), count) - 1 : count - 1;
     try {
-        for (std::size_t p = 0; p < layout.pages.size(); ++p) {
-            if (p > 0 && !printer.newPage())
+        for (int p = first; p <= last; ++p) {
+            if (p > first && !printer.newPage())
                 throw std::runtime_error("The printer did not start a new page.");
             if (p == 0 && chart)
                 chart->PaintInto(painter, QRectF(QPointF(layout.chartLeft, layout.chartTop),

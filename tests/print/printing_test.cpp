@@ -68,6 +68,21 @@ TEST_F(PrintingTest, ChartHeadingTableAndMemoReachThePagesAsText) {
                     .contains(QRegularExpression("Title: +QMVwin survey.q27\\n")));
 }
 
+TEST_F(PrintingTest, OnlyThePagesAskedFor) {
+    PrintJob job;
+    job.caption = QStringLiteral("range.q27");
+    job.data = LoggerDocument(40);
+    QPrinter printer(QPrinter::HighResolution);
+    const QString pdf = Path("range.pdf");
+    ToPdf(printer, pdf);
+    printer.setFromTo(2, 5);
+    PrintDocument(printer, job);
+    const std::vector<QString> pages = PdfPages(pdf);
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_TRUE(pages[0].contains(QRegularExpression("\\n *40 +040 ")));
+    EXPECT_FALSE(pages[0].contains(QLatin1String("range.q27")));
+}
+
 TEST_F(PrintingTest, DoubleByteMemoWrapsIntoWholeCharacters) {
     SetActiveCodePage(932);
     ASSERT_TRUE(InterfaceTexts().Load(QMV_SOURCE_DIR "/lang/ja/QMVLanguage.Lib"));
