@@ -8,12 +8,16 @@
 #include <QMdiSubWindow>
 #include <QMouseEvent>
 #include <QPixmap>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
 #include <QSet>
 #include <QTreeWidget>
 
 #include "apptest.h"
 #include "device/datasavedlg.h"
 #include "document/ineditor.h"
+#include "output/printing.h"
+#include "output/printsetdlg.h"
 #include "serial/okbottomdlg.h"
 #include "tests/device/simulator.h"
 
@@ -144,6 +148,38 @@ TEST_F(ManualImages, RecordEditorAndClosePrompt) {
     });
     form.Command("AcFileClose")->trigger();
     EXPECT_EQ(form.Documents().size(), 2u);
+}
+
+TEST_F(ManualImages, PrintSettingsAndPrintedPage) {
+    TMainForm& form = Form({LoggerFile});
+    form.Command("AcStdLine")->setChecked(true);
+    TPrintSetDlg& dlg = form.PrintSetDialog();
+    dlg.FormShow(AllPrintOptions);
+    Shot(dlg, QStringLiteral("print-settings"));
+
+    // The first page of the logger document as the print preview shows it.
+    TMDIChild* doc = form.ActiveDocument();
+    ASSERT_NE(doc, nullptr);
+    PrintJob job;
+    job.caption = doc->Caption();
+    job.modelName = doc->ModelName();
+    job.data = doc->Data();
+    job.switches = form.Switches();
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    QPrintPreviewWidget preview(&printer);
+    int pages = 0;
+    QObject::connect(&preview, &QPrintPreviewWidget::paintRequested, [&](QPrinter* target) {
+        PrintDocument(*target, job);
+        ++pages;
+    });
+    preview.resize(420, 580);
+    preview.show();
+    preview.fitInView();
+    preview.updatePreview();
+    QApplication::processEvents();
+    EXPECT_GT(pages, 0);
+    Shot(preview, QStringLiteral("printed-page"));
 }
 
 TEST_F(ManualImages, ConnectionPrompt) {
