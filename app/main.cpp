@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "app/mainform.h"
+#include "app/programicon.h"
 #include "data/paths.h"
 #include "ui/errorreport.h"
 
@@ -31,6 +32,7 @@ int main(int argc, char** argv) {
     Application app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("QMVwin"));
     QApplication::setOrganizationName(QStringLiteral("Brasketon"));
+    QApplication::setWindowIcon(qmv::ProgramIcon());
 
     qmv::MainFormOptions options;
     QStringList args = QApplication::arguments();
@@ -38,9 +40,7 @@ int main(int argc, char** argv) {
     options.arguments = args;
     options.languageFile = QString::fromStdString(qmv::FindLanguageFile(qmv::ProgramFolder()));
 
-    // The windows that live for the whole run, in their order; the record editor, the connection
-    // prompt, the graph settings and the other settings dialogs join as they are built. The save
-    // prompt is made by the main window, which owns it.
+    // The main window makes and owns the windows that live for the whole run.
     qmv::TMainForm mainForm(options);
     mainForm.ShowAtStart();
     return QApplication::exec();

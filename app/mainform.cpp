@@ -26,17 +26,21 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "aboutbox.h"
 #include "data/paths.h"
 #include "data/profile.h"
 #include "device/devicelink.h"
 #include "device/tfmcomm.h"
 #include "device/windowcommandui.h"
 #include "document/closedlg.h"
+#include "document/graphsetdlg.h"
 #include "document/ineditor.h"
 #include "document/mdichild.h"
 #include "output/printsetdlg.h"
 #include "output/textexport.h"
+#include "programicon.h"
 #include "serial/okbottomdlg.h"
+#include "systemsetdlg.h"
 #include "ui/errorreport.h"
 #include "ui/platformdialogs.h"
 #include "ui/uitext.h"
@@ -124,6 +128,7 @@ const std::vector<TMainForm::CommandDef>& TMainForm::CommandTable() {
         {"AcAllSave", nullptr, 0, false, NoIcon, &TMainForm::AcAllSaveExecute},
         {"AcFileClose", "MenuF4", 0, false, NoIcon, &TMainForm::AcFileCloseExecute},
         {"AcAllClose", "MenuF5", 0, false, NoIcon, &TMainForm::AcAllCloseExecute},
+        {"AcSystemSet", "MenuF6", 0, false, NoIcon, &TMainForm::AcSystemSetExecute},
         {"AcSetting", "MenuF7", 0, false, NoIcon, &TMainForm::AcSettingExecute},
         {"AcPrint", "MenuF8", 16464, false, QStyle::SP_FileDialogContentsView,
          &TMainForm::AcPrintExecute},
@@ -148,6 +153,7 @@ const std::vector<TMainForm::CommandDef>& TMainForm::CommandTable() {
         {"AcMarker", "MenuG1", 0, true, NoIcon, &TMainForm::AcMarkerExecute},
         {"AcStdLine", "MenuG2", 0, true, NoIcon, &TMainForm::AcStdLineExecute},
         {"AcGraphChange", "MenuG3", 0, false, NoIcon, &TMainForm::AcGraphChangeExecute},
+        {"AcGraph", "MenuG4", 0, false, NoIcon, &TMainForm::AcGraphExecute},
         {"AcGraphCopy", "MenuG5", 0, false, NoIcon, &TMainForm::AcGraphCopyExecute},
         {"AcTile", "MenuW0", 0, false, NoIcon, &TMainForm::AcTileExecute},
         {"AcCascade", "MenuW1", 0, false, NoIcon, &TMainForm::AcCascadeExecute},
@@ -156,6 +162,10 @@ const std::vector<TMainForm::CommandDef>& TMainForm::CommandTable() {
         {"AcDelete", "MenuM1", 0, false, NoIcon, &TMainForm::AcDeleteExecute},
         {"AcDate", "MenuM2", 0, false, NoIcon, &TMainForm::AcDateExecute},
         {"AcPLXSet", "MenuM3", 0, false, NoIcon, &TMainForm::AcPLXSetExecute},
+        {"AcHelpContents", "MenuH0", 112, false, QStyle::SP_DialogHelpButton,
+         &TMainForm::AcHelpContentsExecute},
+        {"AcHelpSearch", "MenuH1", 0, false, NoIcon, &TMainForm::AcHelpSearchExecute},
+        {"AcAbout", "MenuH2", 0, false, NoIcon, &TMainForm::AcAboutExecute},
     };
     return table;
 }
@@ -194,8 +204,12 @@ TMainForm::TMainForm(MainFormOptions options, QWidget* parent)
     okBottomDlg_ = std::make_unique<TOKBottomDlg>(this);
     closeDlg_ = std::make_unique<TCloseDlg>(this);
     inEditor_ = std::make_unique<TInEditor>(this);
-    printSetDlg_ = std::make_unique<TPrintSetDlg>(this);
     fmComm_ = std::make_unique<TfmComm>(this);
+    graphSetDlg_ = std::make_unique<TGraphSetDlg>(*this, this);
+    systemSetDlg_ = std::make_unique<TSystemSetDlg>(settings_.DataFolder, this);
+    aboutBox_ = std::make_unique<TAboutBox>(this);
+    printSetDlg_ = std::make_unique<TPrintSetDlg>(this);
+    setWindowIcon(ProgramIcon());
     link_ = std::make_unique<DeviceLink>();
     commandUi_ = std::make_unique<WindowCommandUi>(this, okBottomDlg_.get());
     link_->SetUi(commandUi_.get());
@@ -247,7 +261,8 @@ void TMainForm::BuildMenus() {
     const std::vector<std::pair<const char*, std::vector<const char*>>> layout = {
         {"MenuF",
          {"AcNewFile", "AcFileOpen", "-", "AcSave", "AcSaveAs", "AcFileClose", "AcAllClose", "-",
-          "AcSystemSet", "-", "AcSetting", "AcPrint", "AcAllPrint", "-", "AcExit"}},
+          "AcSystemSet", "-", "AcSetting", "AcPrintPreview", "AcPrint", "AcAllPrint", "-",
+          "AcExit"}},
         {"MenuM", {"AcLoad", "AcDelete", "AcDate", "-", "AcPLXSet"}},
         {"MenuE",
          {"AcUndo", "AcRedo", "-", "AcDataEdit", "AcDataCut", "AcDataCopy", "AcDataPaste",
@@ -296,6 +311,9 @@ void TMainForm::BuildMenus() {
         if (at > 0 && items[at - 1]->isSeparator())
             items[at - 1]->setVisible(false);
     }
+    // The search entry of the help menu has no search behind it and stays out of sight.
+    if (QAction* search = Command("AcHelpSearch"))
+        search->setVisible(false);
     menuWindow_ = menus_["MenuW"];
     // The window list follows the last separator, one entry per document.
     menuWindow_->setSeparatorsCollapsible(false);
@@ -471,7 +489,9 @@ ChartSwitches TMainForm::Switches() const {
 }
 
 QString TMainForm::DataFolder() const {
-    return settings_.DataFolder;
+    // Never empty, so that no file is written to the file system's root.
+    return settings_.DataFolder.trimmed().isEmpty() ? DefaultDataFolder(options_.programFolder)
+                                                    : settings_.DataFolder;
 }
 
 bool TMainForm::AskDataFilePath(QWidget* parent, const QString& folder, const QString& fileName,

@@ -34,6 +34,9 @@ class TOKBottomDlg;
 class TfmComm;
 class TInEditor;
 class TPrintSetDlg;
+class TGraphSetDlg;
+class TSystemSetDlg;
+class TAboutBox;
 
 // Filters of the main window's file dialogs.
 extern const char* const OpenFilter;
@@ -72,7 +75,7 @@ public:
     void FormShow();
 
     // Documents.
-    TMDIChild* ActiveDocument() const;
+    TMDIChild* ActiveDocument() const override;
     // Document windows in the frame's order: the most recently active first.
     const std::vector<TMDIChild*>& Documents() const { return docs_; }
     // A new, shown, empty document window with the next Tag, not yet captioned by a creator.
@@ -146,6 +149,15 @@ public:
     void AcStdLineExecute();
     void AcGraphChangeExecute();
     void AcGraphCopyExecute();
+    void AcGraphExecute();
+    TGraphSetDlg& GraphSetDialog() { return *graphSetDlg_; }
+    // The settings, help and version commands (mainform_help.cpp).
+    void AcSystemSetExecute();
+    void AcHelpContentsExecute();
+    void AcHelpSearchExecute();
+    void AcAboutExecute();
+    TSystemSetDlg& SystemSetDialog() { return *systemSetDlg_; }
+    TAboutBox& AboutBox() { return *aboutBox_; }
     // Printing and the print settings (mainform_print.cpp).
     void AcSettingExecute();
     void AcPrintExecute();
@@ -220,6 +232,9 @@ private:
     QMenu* popupMain_ = nullptr;
     std::unique_ptr<TCloseDlg> closeDlg_;
     std::unique_ptr<TInEditor> inEditor_;
+    std::unique_ptr<TGraphSetDlg> graphSetDlg_;
+    std::unique_ptr<TSystemSetDlg> systemSetDlg_;
+    std::unique_ptr<TAboutBox> aboutBox_;
     std::unique_ptr<TPrintSetDlg> printSetDlg_;
     std::unique_ptr<QPrinter> printer_;
     std::vector<TMDIChild*> docs_;

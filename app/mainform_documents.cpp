@@ -27,6 +27,8 @@ TMDIChild* TMainForm::CreateDocument() {
     windowItems_->addAction(doc->WindowItem());
     docs_.insert(docs_.begin(), doc);
     connect(doc, &TMDIChild::editRecordRequested, this, [this, doc] { OpenRecordEditor(doc); });
+    connect(doc, &TMDIChild::graphSettingsRequested, this,
+            [this] { RunReported(this, [this] { AcGraphExecute(); }); });
     undoGroup_->addStack(doc->UndoStack());
     // The tag comes first, so that a document is told apart even when its file fails to open.
     doc->Tag = DocCounter++;

@@ -3,6 +3,7 @@
 
 #include <QAction>
 
+#include "document/graphsetdlg.h"
 #include "document/mdichild.h"
 #include "mainform.h"
 
@@ -38,6 +39,8 @@ void TMainForm::AcGraphCopyExecute() {
         doc->CopyGraph();
 }
 
-// Window commands.
+void TMainForm::AcGraphExecute() {
+    graphSetDlg_->Execute();
+}
 
 } // namespace qmv

@@ -45,7 +45,9 @@ ProgramSettings ReadSettings(QSettings& store, const QSize& screen,
     ProgramSettings s;
     store.beginGroup(QStringLiteral("System"));
     const QVariant folder = store.value(QStringLiteral("DataFolder"));
-    s.DataFolder = folder.isValid() ? folder.toString() : defaultDataFolder;
+    // An empty value counts as none: files must never be written to the file system's root.
+    s.DataFolder = folder.isValid() && !folder.toString().trimmed().isEmpty() ? folder.toString()
+                                                                              : defaultDataFolder;
     s.DListIndex = ReadInt(store, "DListIndex", 0);
     s.Width = ReadInt(store, "Width", screen.width() / 3 * 2);
     s.Height = ReadInt(store, "Height", screen.height() / 3 * 2);

@@ -16,10 +16,13 @@ std::string ProgramFolder() {
     return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
 }
 
-std::string FindLanguageFile(const std::string& programFolder) {
-    const std::string beside = programFolder + LanguageFileName;
-    const std::string installed = programFolder + "../share/qmvwin/" + LanguageFileName;
-    // Only a regular file counts: a folder of that name is as good as no file.
+namespace {
+
+// A shared file of the program: beside the executable, else in the installed layout's
+// ../share/qmvwin/. Only a regular file counts: a folder of that name is as good as no file.
+std::string FindSharedFile(const std::string& programFolder, const std::string& relative) {
+    const std::string beside = programFolder + relative;
+    const std::string installed = programFolder + "../share/qmvwin/" + relative;
     const auto isFile = [](const std::string& path) {
         struct stat st {};
         return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
@@ -29,6 +32,16 @@ std::string FindLanguageFile(const std::string& programFolder) {
     if (isFile(installed))
         return installed;
     return beside;
+}
+
+} // namespace
+
+std::string FindLanguageFile(const std::string& programFolder) {
+    return FindSharedFile(programFolder, LanguageFileName);
+}
+
+std::string FindManual(const std::string& programFolder) {
+    return FindSharedFile(programFolder, ManualIndex);
 }
 
 } // namespace qmv

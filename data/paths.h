@@ -11,6 +11,10 @@ std::string ProgramFolder();
 // ../share/qmvwin/ relative to it. Returns the first candidate when neither is a regular file.
 std::string FindLanguageFile(const std::string& programFolder);
 
+// The manual's first page, found the same way.
+std::string FindManual(const std::string& programFolder);
+
 constexpr const char* LanguageFileName = "QMVLanguage.Lib";
+constexpr const char* ManualIndex = "Manual/index.html";
 
 } // namespace qmv

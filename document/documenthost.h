@@ -30,6 +30,8 @@ public:
     // The command of that name ("AcDataCut"), or nullptr when this build has no such command.
     virtual QAction* Command(const char* name) const = 0;
     virtual ChartSwitches Switches() const = 0;
+    // The document window in front, nullptr when there is none.
+    virtual TMDIChild* ActiveDocument() const = 0;
     virtual QString DataFolder() const = 0;
     // The record clipboard shared by every document (ClipRecords, ClipModel, DragSourceTag).
     virtual RecordClipboard& Clipboard() = 0;

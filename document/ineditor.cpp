@@ -14,6 +14,7 @@
 #include "data/codepage.h"
 #include "data/editorops.h"
 #include "data/profile.h"
+#include "digitkeys.h"
 #include "mdichild.h"
 #include "ui/errorreport.h"
 #include "ui/platformdialogs.h"
@@ -41,17 +42,6 @@ public:
         return FromQ(input).size() <= static_cast<std::size_t>(NoteBytes) ? Acceptable : Invalid;
     }
 };
-
-// A key that types a character other than a digit. Keys that type nothing or a control character
-// (Backspace, Escape, Tab, Enter, the arrows, Delete, shortcuts) are left to the field and the
-// dialog.
-bool TypesNonDigit(const QKeyEvent& key) {
-    const QString text = key.text();
-    if (text.isEmpty() || (key.modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
-        return false;
-    const QChar c = text.at(0);
-    return c.isPrint() && !(c >= QLatin1Char('0') && c <= QLatin1Char('9'));
-}
 
 QComboBox* MakeList(QWidget* parent, const QStringList& items, const QRect& at) {
     auto* list = new QComboBox(parent);

@@ -1,11 +1,13 @@
 #include "platformdialogs.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QUrl>
 
 namespace qmv {
 
@@ -62,8 +64,9 @@ public:
                    QStringList& chosen) override {
         QFileDialog dialog(parent, request.title, request.folder, QtFilter(request.filter));
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
-        dialog.setFileMode(request.multiSelect ? QFileDialog::ExistingFiles
-                                               : QFileDialog::ExistingFile);
+        dialog.setFileMode(!request.mustExist    ? QFileDialog::AnyFile
+                           : request.multiSelect ? QFileDialog::ExistingFiles
+                                                 : QFileDialog::ExistingFile);
         dialog.setDefaultSuffix(request.defaultExt);
         if (!request.fileName.isEmpty())
             dialog.selectFile(request.fileName);
@@ -102,6 +105,10 @@ public:
     }
 
     void Beep() override { QApplication::beep(); }
+
+    void OpenWithDesktop(const QString& path) override {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    }
 };
 
 PlatformDialogs* g_installed = nullptr;

@@ -1,5 +1,6 @@
 // The modal dialogs of the platform (message boxes, file dialogs, the input prompt, the print
-// dialog, the beep) reached through one interface, so that tests can script the answers.
+// dialog, the beep, handing a file to the desktop) reached through one interface, so that tests can
+// script the answers.
 #pragma once
 
 #include <QString>
@@ -30,6 +31,7 @@ struct FileDialogRequest {
     QString defaultExt; // without the dot, e.g. "q27"
     QString filter;     // "Name(*.q27)|*.q27|AllFiles(*,*)|*.*" pairs of caption and pattern
     bool multiSelect = false;
+    bool mustExist = true; // false: any name is accepted (choosing a folder by a file in it)
 };
 
 class PlatformDialogs {
@@ -48,6 +50,9 @@ public:
                             QString& value) = 0;
     virtual bool PrintDialog(QWidget* parent, QPrinter& printer) = 0;
     virtual void Beep() = 0;
+    // Hands a local file to the desktop's viewer for its type (a web page to the browser). The
+    // desktop's answer is not waited for.
+    virtual void OpenWithDesktop(const QString& path) = 0;
 };
 
 // The implementation in force; the real Qt dialogs unless a test installed its own.

@@ -7,6 +7,7 @@
 #include "apptest.h"
 #include "document/chartdata.h"
 #include "document/chartview.h"
+#include "document/graphsetdlg.h"
 #include "document/panelbar.h"
 
 namespace qmv::test {
@@ -170,12 +171,12 @@ TEST_F(ChartWindowTest, CopyGraphPutsTheChartOnWhiteOnTheClipboard) {
     EXPECT_EQ(QColor(image.pixel(1, 1)), QColor(Qt::white));
 }
 
-TEST_F(ChartWindowTest, DoubleClickAsksForTheGraphSettings) {
+TEST_F(ChartWindowTest, DoubleClickOpensTheGraphSettings) {
     TMainForm& form = Form();
     form.Command("AcNewFile")->trigger();
     TMDIChild* doc = form.ActiveDocument();
     int asked = 0;
-    QObject::connect(doc, &TMDIChild::graphSettingsRequested, [&] { ++asked; });
+    form.GraphSetDialog().SetShowHook([&](TGraphSetDlg&) { ++asked; });
     QMouseEvent dbl(QEvent::MouseButtonDblClick, QPointF(20, 20), QPointF(20, 20), Qt::LeftButton,
                     Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(doc->Chart1->viewport(), &dbl);

@@ -3,6 +3,8 @@
 #include <QMenuBar>
 #include <QToolBar>
 #include <QToolButton>
+#include <functional>
+#include <map>
 
 #include "apptest.h"
 
@@ -11,25 +13,78 @@ namespace {
 
 class CommandsTest : public AppTest {};
 
-const char* const BuiltDocumentCommands[] = {
-    "AcSave",      "AcSaveAs",     "AcFileClose",   "AcAllClose",  "AcNoSort",
-    "AcdBSort",    "AcDateSort",   "AcNoteSort",    "AcTextSave",  "AcPoint",
-    "AcMarker",    "AcStdLine",    "AcGraphChange", "AcGraphCopy", "AcTile",
-    "AcCascade",   "AcArrange",    "AcDataEdit",    "AcDataCut",   "AcDataCopy",
-    "AcDataPaste", "AcDeleteItem", "AcPrint",       "AcAllPrint",  "AcPrintPreview"};
+// Every command: the menu that shows it ("" for none), its shortcut, whether it needs a document.
+struct CommandRow {
+    const char* name;
+    const char* menu;
+    const char* shortcut;
+    bool document;
+};
+
+const CommandRow Commands[] = {
+    {"AcNewFile", "File", "", false},
+    {"AcFileOpen", "File", "Ctrl+O", false},
+    {"AcSave", "File", "Ctrl+S", true},
+    {"AcSaveAs", "File", "", true},
+    {"AcAllSave", "", "", false},
+    {"AcFileClose", "File", "", true},
+    {"AcAllClose", "File", "", true},
+    {"AcSystemSet", "File", "", false},
+    {"AcSetting", "File", "", false},
+    {"AcPrintPreview", "File", "", true},
+    {"AcPrint", "File", "Ctrl+P", true},
+    {"AcAllPrint", "File", "", true},
+    {"AcExit", "File", "", false},
+    {"AcLoad", "Device", "F5", false},
+    {"AcDelete", "Device", "", false},
+    {"AcDate", "Device", "", false},
+    {"AcPLXSet", "Device", "", false}, // hidden
+    {"AcUndo", "Edit", "Ctrl+Z", false},
+    {"AcRedo", "Edit", "Ctrl+Y", false},
+    {"AcDataEdit", "Edit", "", true},
+    {"AcDataCut", "Edit", "", true},
+    {"AcDataCopy", "Edit", "", true},
+    {"AcDataPaste", "Edit", "", true},
+    {"AcDeleteItem", "Edit", "", true},
+    {"AcNoSort", "Sort", "", true},
+    {"AcdBSort", "Sort", "", true},
+    {"AcDateSort", "Sort", "", true},
+    {"AcNoteSort", "Sort", "", true},
+    {"AcGraphSUM", "Edit", "", true},
+    {"AcTextSave", "Edit", "", true},
+    {"AcPoint", "Graph", "", true},
+    {"AcMarker", "Graph", "", true},
+    {"AcStdLine", "Graph", "", true},
+    {"AcGraphChange", "Graph", "", true},
+    {"AcGraph", "Graph", "", true},
+    {"AcGraphCopy", "Graph", "", true},
+    {"AcTile", "Window", "", true},
+    {"AcCascade", "Window", "", true},
+    {"AcArrange", "Window", "", true},
+    {"AcHelpContents", "Help", "F1", false},
+    {"AcHelpSearch", "Help", "", false}, // hidden
+    {"AcAbout", "Help", "", false},
+    {"SecretMode", "Help", "Ctrl+Shift+F10", false}, // a hidden stand-in
+};
 
 void ExpectDocumentCommands(TMainForm& form, bool enabled) {
-    for (const char* name : BuiltDocumentCommands) {
-        ASSERT_NE(form.Command(name), nullptr) << name;
-        EXPECT_EQ(form.Command(name)->isEnabled(), enabled) << name;
+    for (const CommandRow& row : Commands) {
+        ASSERT_NE(form.Command(row.name), nullptr) << row.name;
+        // Undo and Redo follow the active document's steps, not the document count; hidden
+        // entries count as disabled in Qt and are left out.
+        const std::string name = row.name;
+        if (name != "AcUndo" && name != "AcRedo" && name != "AcHelpSearch" && name != "AcPLXSet") {
+            EXPECT_EQ(form.Command(row.name)->isEnabled(), !row.document || enabled) << row.name;
+        }
     }
-    // Commands outside the document set always work.
-    for (const char* name : {"AcNewFile", "AcFileOpen", "AcExit", "AcAllSave", "AcSetting"})
-        EXPECT_TRUE(form.Command(name)->isEnabled()) << name;
 }
 
 TEST_F(CommandsTest, DocumentCommandsFollowTheDocuments) {
     TMainForm& form = Form();
+    int documentCommands = 0;
+    for (const CommandRow& row : Commands)
+        documentCommands += row.document;
+    EXPECT_EQ(documentCommands, 27); // the 26 of the command set and the print preview
     ExpectDocumentCommands(form, false);
 
     form.Command("AcNewFile")->trigger();
@@ -43,6 +98,40 @@ TEST_F(CommandsTest, DocumentCommandsFollowTheDocuments) {
 
     form.Command("AcNewFile")->trigger();
     ExpectDocumentCommands(form, true);
+}
+
+TEST_F(CommandsTest, EveryCommandHasItsMenuAndShortcut) {
+    TMainForm& form = Form();
+    std::map<QString, QString> menuOf; // command name to the caption of the menu that shows it
+    std::function<void(QMenu*)> walk = [&](QMenu* menu) {
+        for (QAction* a : menu->actions()) {
+            if (a->menu())
+                walk(a->menu());
+            else if (!a->isSeparator())
+                menuOf[a->objectName().isEmpty() ? a->text() : a->objectName()] = menu->title();
+        }
+    };
+    for (QAction* a : form.menuBar()->actions())
+        walk(a->menu());
+    for (const CommandRow& row : Commands) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(form.Command(row.name)->shortcut(), QKeySequence(row.shortcut));
+        EXPECT_EQ(menuOf[row.name], QString(row.menu));
+    }
+    // Hidden entries stay hidden.
+    EXPECT_FALSE(form.Command("AcHelpSearch")->isVisible());
+    EXPECT_FALSE(form.Command("AcPLXSet")->isVisible());
+
+    QStringList buttons;
+    for (QToolButton* b : form.ToolBar()->findChildren<QToolButton*>())
+        if (!b->text().isEmpty())
+            buttons << b->text();
+    EXPECT_EQ(buttons, QStringList({"New", "Open", "Save", "Load", "Print", "Help"}));
+    QStringList popup;
+    for (QAction* a : form.MainPopup()->actions())
+        popup << (a->isSeparator() ? "-" : a->objectName());
+    EXPECT_EQ(popup, QStringList({"AcNewFile", "AcFileOpen", "AcSave", "AcFileClose", "AcAllClose",
+                                  "-", "AcLoad", "-", "AcHelpContents"}));
 }
 
 TEST_F(CommandsTest, SaveFollowsModifiedWhenIdle) {
@@ -69,10 +158,6 @@ TEST_F(CommandsTest, ShortcutsAreTheKeyCodesOfTheCommandTable) {
     EXPECT_EQ(ShortCutKey(116), QKeySequence("F5"));
     EXPECT_EQ(ShortCutKey(112), QKeySequence("F1"));
     EXPECT_EQ(ShortCutKey(24697), QKeySequence("Ctrl+Shift+F10"));
-    TMainForm& form = Form();
-    EXPECT_EQ(form.Command("AcFileOpen")->shortcut(), QKeySequence("Ctrl+O"));
-    EXPECT_EQ(form.Command("AcSave")->shortcut(), QKeySequence("Ctrl+S"));
-    EXPECT_EQ(form.Command("AcPrint")->shortcut(), QKeySequence("Ctrl+P"));
 }
 
 TEST_F(CommandsTest, CaptionsComeFromTheLanguageFile) {
@@ -95,7 +180,7 @@ TEST_F(CommandsTest, CaptionsComeFromTheLanguageFile) {
     for (QAction* a : form.menuBar()->actions())
         if (a->isVisible())
             titles << a->text();
-    EXPECT_EQ(titles, QStringList({"File", "Device", "Edit", "Graph", "Window"}));
+    EXPECT_EQ(titles, QStringList({"File", "Device", "Edit", "Graph", "Window", "Help"}));
 }
 
 TEST_F(CommandsTest, MenusHoldTheCommandsInOrder) {
@@ -107,9 +192,10 @@ TEST_F(CommandsTest, MenusHoldTheCommandsInOrder) {
         return out;
     };
     QMenu* file = form.menuBar()->actions().at(0)->menu();
-    EXPECT_EQ(names(file), QStringList({"AcNewFile", "AcFileOpen", "-", "AcSave", "AcSaveAs",
-                                        "AcFileClose", "AcAllClose", "-", "-", "AcSetting",
-                                        "AcPrint", "AcAllPrint", "-", "AcExit"}));
+    EXPECT_EQ(names(file),
+              QStringList({"AcNewFile", "AcFileOpen", "-", "AcSave", "AcSaveAs", "AcFileClose",
+                           "AcAllClose", "-", "AcSystemSet", "-", "AcSetting", "AcPrintPreview",
+                           "AcPrint", "AcAllPrint", "-", "AcExit"}));
     QMenu* edit = form.menuBar()->actions().at(2)->menu();
     EXPECT_EQ(names(edit), QStringList({"AcUndo", "AcRedo", "-", "AcDataEdit", "AcDataCut",
                                         "AcDataCopy", "AcDataPaste", "AcDeleteItem", "-", "sub",
@@ -122,7 +208,9 @@ TEST_F(CommandsTest, MenusHoldTheCommandsInOrder) {
     EXPECT_EQ(names(sort), QStringList({"AcNoSort", "AcdBSort", "AcDateSort", "AcNoteSort"}));
     QMenu* graph = form.menuBar()->actions().at(3)->menu();
     EXPECT_EQ(names(graph), QStringList({"AcPoint", "AcMarker", "AcStdLine", "-", "AcGraphChange",
-                                         "-", "AcGraphCopy"}));
+                                         "AcGraph", "-", "AcGraphCopy"}));
+    QMenu* help = form.menuBar()->actions().at(5)->menu();
+    EXPECT_EQ(names(help), QStringList({"AcHelpContents", "AcHelpSearch", "-", "AcAbout", ""}));
 }
 
 TEST_F(CommandsTest, WithoutTheLanguageFileEverythingStillWorks) {

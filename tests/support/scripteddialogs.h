@@ -36,6 +36,7 @@ public:
     std::vector<QString> inputPrompts;
     int printDialogs = 0;
     int beeps = 0;
+    std::vector<QString> desktopOpened;
 
     int Message(QWidget*, const QString& text, MessageKind kind, MessageButtons buttons) override {
         messages.push_back({text, kind, buttons});
@@ -88,6 +89,7 @@ public:
     }
 
     void Beep() override { ++beeps; }
+    void OpenWithDesktop(const QString& path) override { desktopOpened.push_back(path); }
 
     QString LastMessage() const { return messages.empty() ? QString() : messages.back().text; }
 };
