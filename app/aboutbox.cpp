@@ -62,6 +62,7 @@ void TAboutBox::FormShow() {
 
 void TAboutBox::Execute() {
     FormShow();
+    adjustSize(); // the size the texts need, before centring
     if (parentWidget()) // centred on the main window
         move(parentWidget()->geometry().center() - rect().center());
     exec();

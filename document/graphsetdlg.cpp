@@ -11,7 +11,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include "digitkeys.h"
+#include "ui/digitkeys.h"
 #include "documenthost.h"
 #include "mdichild.h"
 #include "ui/errorreport.h"
@@ -114,6 +114,7 @@ void TGraphSetDlg::Execute() {
         hook_(*this);
         return;
     }
+    adjustSize(); // the size the texts need, before centring
     if (parentWidget()) // centred on the main window
         move(parentWidget()->geometry().center() - rect().center());
     exec();
