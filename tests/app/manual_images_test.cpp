@@ -13,8 +13,11 @@
 #include <QSet>
 #include <QTreeWidget>
 
+#include "app/aboutbox.h"
+#include "app/systemsetdlg.h"
 #include "apptest.h"
 #include "device/datasavedlg.h"
+#include "document/graphsetdlg.h"
 #include "document/ineditor.h"
 #include "output/printing.h"
 #include "output/printsetdlg.h"
@@ -148,6 +151,32 @@ TEST_F(ManualImages, RecordEditorAndClosePrompt) {
     });
     form.Command("AcFileClose")->trigger();
     EXPECT_EQ(form.Documents().size(), 2u);
+}
+
+TEST_F(ManualImages, SettingsDialogsAndVersionBox) {
+    // A data folder as a user would have it, not the test's temporary one.
+    Store()->setValue(QStringLiteral("System/DataFolder"), QStringLiteral("/home/tech/QMVData"));
+    TMainForm& form = TwoDocuments(QSize(1000, 640));
+    Activate(form, Find(form, ModelGZNMid));
+    bool shown = false;
+    form.GraphSetDialog().SetShowHook([&](TGraphSetDlg& dlg) {
+        shown = true;
+        Shot(dlg, QStringLiteral("graph-settings"));
+    });
+    form.Command("AcGraph")->trigger();
+    EXPECT_TRUE(shown);
+
+    shown = false;
+    form.SystemSetDialog().SetShowHook([&](TSystemSetDlg& dlg) {
+        shown = true;
+        Shot(dlg, QStringLiteral("system-settings"));
+    });
+    form.Command("AcSystemSet")->trigger();
+    EXPECT_TRUE(shown);
+
+    TAboutBox& about = form.AboutBox();
+    about.FormShow();
+    Shot(about, QStringLiteral("about-box"));
 }
 
 TEST_F(ManualImages, PrintSettingsAndPrintedPage) {
