@@ -56,8 +56,8 @@ MergeResult MergeDataFile(const DocumentData& doc, const std::string& path) {
     const ReadResult read = ReadRegularFile(path, bytes);
     if (read.status != ReadStatus::Ok) {
         MergeResult result;
-        result.status =
-            read.status == ReadStatus::OpenFailed ? MergeStatus::OpenFailed : MergeStatus::BadData;
+        // A folder, a device or a failed read is no data file: reported like a missing one.
+        result.status = MergeStatus::OpenFailed;
         result.detail = read.detail;
         return result;
     }

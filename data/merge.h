@@ -16,7 +16,7 @@ enum class MergeStatus {
     ModelMismatch, // the file is of another model: MsgModErr0 / MsgModErr1, nothing changed
     BadData,       // not a file, a read error, a bad header or a field the list cannot show:
                    // MsgDataErr0 / MsgDataErr1, nothing changed
-    OpenFailed,    // the file could not be opened at all: the general error report
+    OpenFailed,    // not a readable regular file (missing, a folder, a device): the error report
 };
 
 struct MergeResult {

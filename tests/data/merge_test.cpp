@@ -158,7 +158,8 @@ TEST(Merge, FileThatCannotBeRead) {
     TempDir dir;
     const DocumentData doc = Doc(ModelQMV27, 2, 1, {});
     EXPECT_EQ(MergeDataFile(doc, dir / "missing.q27").status, S::OpenFailed);
-    EXPECT_EQ(MergeDataFile(doc, dir.path()).status, S::BadData); // a folder
+    EXPECT_EQ(MergeDataFile(doc, dir.path()).status, S::OpenFailed);  // a folder
+    EXPECT_EQ(MergeDataFile(doc, "/dev/null").status, S::OpenFailed); // a device
     WriteBytes(dir / "ok.q27", FileBytes(Doc(ModelQMV27, 1, 9, {})));
     const MergeResult r = MergeDataFile(doc, dir / "ok.q27");
     EXPECT_EQ(Numbers(r.after.Records), (std::vector<int>{1, 2, 9}));
