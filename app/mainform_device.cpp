@@ -13,20 +13,22 @@ namespace qmv {
 void TMainForm::AcDeleteExecute() {
     if (!ConfirmCommand(this, Tx("Msg", "MsgClear")))
         return;
-    ShowNotice(this, NoticeOf(RunClearMemory(Link())));
+    const Notice notice = NoticeOf(RunClearMemory(Link()));
+    ShowNotice(this, notice, RefusalText(Link()));
 }
 
 void TMainForm::AcDateExecute() {
     if (!ConfirmCommand(this,
                         Tx("Msg", "MsgDate0") + QStringLiteral("\r\n") + Tx("Msg", "MsgDate1")))
         return;
-    ShowNotice(this, NoticeOf(RunSetClock(Link())));
+    const Notice notice = NoticeOf(RunSetClock(Link()));
+    ShowNotice(this, notice, RefusalText(Link()));
 }
 
 void TMainForm::AcPLXSetExecute() {
     // No confirmation: reading the value changes nothing.
     const TimingReadResult read = RunReadTiming(Link());
-    ShowNotice(this, NoticeOf(read));
+    ShowNotice(this, NoticeOf(read), RefusalText(Link()));
     if (!read.Ran() || read.outcome != TimingReadOutcome::Read || read.value.empty())
         return;
     TPLXSetDlg dialog(this, Link(), &ConnectPrompt(), ToQ(read.value));

@@ -99,7 +99,8 @@ const std::vector<TextKey>& TextTable::Keys() {
         {"Msg", "MsgPassErr"},      {"Msg", "MsgLevelClamp"},
         {"Main", "MenuE14"},        {"Main", "MenuE15"},
         {"Main", "MenuE16"},        {"Main", "MenuF11"},
-        {"Msg", "MsgNoDir"},
+        {"Msg", "MsgNoDir"},        {"Msg", "MsgPortDenied"},
+        {"Msg", "MsgPortBusy"},     {"Msg", "MsgPortHolder"},
     };
     return keys;
 }

@@ -22,6 +22,7 @@
 
 #include "data/profile.h"
 #include "device/devicelink.h"
+#include "device/devicenotice.h"
 #include "device/tfmcomm.h"
 #include "ui/errorreport.h"
 #include "ui/platformdialogs.h"
@@ -264,7 +265,11 @@ void TDataSaveDlg::ShowFailure(int result) {
         break;
     }
     Dialogs().Beep();
-    Dialogs().Message(this, Tx("Msg", key), kind, MessageButtons::Ok);
+    QString message = Tx("Msg", key);
+    const QString refusal = RefusalText(host_.Link());
+    if (result == DownloadNoDevice && !refusal.isEmpty())
+        message += QLatin1Char('\n') + refusal;
+    Dialogs().Message(this, message, kind, MessageButtons::Ok);
     stNoData->setText(text);
     stNoData->setGeometry(0, 20, Info->viewport()->width(), 40);
     stNoData->show();

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "data/profile.h"
 #include "data/record.h"
 
 namespace qmv {
@@ -51,6 +52,21 @@ ClockOutcome ReadLoggerInfo(DeviceLink& link) {
 } // namespace
 
 // --- What the user is told --------------------------------------------------------------------
+
+std::string RefusalLines(PortRefusal refusal, const std::string& holder) {
+    switch (refusal) {
+    case PortRefusal::None:
+        return {};
+    case PortRefusal::Permission:
+        return InterfaceTexts().Text("Msg", "MsgPortDenied");
+    case PortRefusal::Busy:
+        break;
+    }
+    std::string lines = InterfaceTexts().Text("Msg", "MsgPortBusy");
+    if (!holder.empty())
+        lines += "\n" + InterfaceTexts().Text("Msg", "MsgPortHolder") + " " + holder;
+    return lines;
+}
 
 Notice NoticeOf(FrameStatus status) {
     switch (status) {

@@ -76,6 +76,11 @@ struct Notice {
     bool success = false;
 };
 
+// What is added to MsgComErr0 when the port was refused: what to do about it, and the program
+// holding the line when known, as lines of the interface texts (code-page bytes, "\n" between
+// lines); empty for PortRefusal::None.
+std::string RefusalLines(PortRefusal refusal, const std::string& holder);
+
 // The frame's own message: none for a cancelled port search, MsgComErr0 when the port could not
 // be opened; Ran gives no notice of its own.
 Notice NoticeOf(FrameStatus status);

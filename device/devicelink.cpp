@@ -208,11 +208,15 @@ FindDevicePortResult DeviceLink::FindPort() {
 }
 
 bool DeviceLink::OpenPort() {
+    OpenRefusal = PortRefusal::None;
+    OpenHolder.clear();
     try {
         Comm1.SetPortName(DevicePort);
         Comm1.Open();
         return true;
-    } catch (const ECommError&) {
+    } catch (const ECommError& e) {
+        OpenRefusal = e.Refusal();
+        OpenHolder = e.Holder();
         return false;
     }
 }

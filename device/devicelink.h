@@ -122,8 +122,11 @@ public:
     // Pieces of the frame, for commands that arrange the steps their own way (the download).
     // Empties DevicePort and searches for the port, with the connection prompt of the UI.
     FindDevicePortResult FindPort();
-    // Opens Comm1 on DevicePort; false when it cannot be opened.
+    // Opens Comm1 on DevicePort; false when it cannot be opened, with OpenRefusal and OpenHolder
+    // telling why when the user can do something about it.
     bool OpenPort();
+    PortRefusal OpenRefusal = PortRefusal::None;
+    std::string OpenHolder;
     // A zero-filled receive buffer of the given capacity, and its release.
     void AllocateRecvBuffer(int capacity);
     void FreeRecvBuffer();

@@ -14,7 +14,11 @@ QString NoticeText(const Notice& notice) {
     return text;
 }
 
-void ShowNotice(QWidget* parent, const Notice& notice) {
+QString RefusalText(const DeviceLink& link) {
+    return ToQ(RefusalLines(link.OpenRefusal, link.OpenHolder));
+}
+
+void ShowNotice(QWidget* parent, const Notice& notice, const QString& more) {
     MessageKind kind = MessageKind::Error;
     switch (notice.kind) {
     case NoticeKind::None:
@@ -28,7 +32,10 @@ void ShowNotice(QWidget* parent, const Notice& notice) {
     case NoticeKind::Error:
         break;
     }
-    Dialogs().Message(parent, NoticeText(notice), kind, MessageButtons::Ok);
+    QString text = NoticeText(notice);
+    if (!more.isEmpty())
+        text += QLatin1Char('\n') + more;
+    Dialogs().Message(parent, text, kind, MessageButtons::Ok);
 }
 
 bool ConfirmCommand(QWidget* parent, const QString& text) {

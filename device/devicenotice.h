@@ -13,9 +13,12 @@ namespace qmv {
 // a line break; empty for a notice without a message.
 QString NoticeText(const Notice& notice);
 
-// Shows the notice in a message box of its kind with the single button OK; nothing for
-// NoticeKind::None.
-void ShowNotice(QWidget* parent, const Notice& notice);
+// Shows the notice in a message box of its kind with the single button OK, with more on lines of
+// its own below it when given; nothing for NoticeKind::None.
+void ShowNotice(QWidget* parent, const Notice& notice, const QString& more = QString());
+
+// Why the link's last attempt to open the port was refused (RefusalLines); empty when it was not.
+QString RefusalText(const DeviceLink& link);
 
 // The confirmation box the clear and clock commands ask first; true for OK.
 bool ConfirmCommand(QWidget* parent, const QString& text);

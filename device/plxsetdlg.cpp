@@ -152,7 +152,7 @@ void TPLXSetDlg::WriteValue() {
                                    r.outcome == TimingWriteOutcome::Refused));
     if (beep)
         Dialogs().Beep();
-    ShowNotice(this, notice);
+    ShowNotice(this, notice, RefusalText(link_));
     FocusValue();
 }
 

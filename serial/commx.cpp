@@ -478,9 +478,14 @@ unsigned TCustomCommX::FlowCtrlFlags(TCommFlowCtrls value) {
 void TCustomCommX::Open() {
     if (FSession)
         throw ECommError(commtext::AlreadyOpen);
-    const int fd = posixline::OpenExclusive(QFile::encodeName(FPortName));
-    if (fd < 0)
-        throw ECommError(commtext::NotOpened);
+    const QByteArray path = QFile::encodeName(FPortName);
+    const int fd = posixline::OpenExclusive(path);
+    if (fd < 0) {
+        const PortRefusal refusal = RefusalOfErrno(errno);
+        throw ECommError(commtext::NotOpened, refusal,
+                         refusal == PortRefusal::Busy ? PortHolder(path.toStdString(), ::getpid())
+                                                      : std::string());
+    }
 
     auto s = std::make_shared<Session>();
     s->fd = fd;

@@ -14,6 +14,9 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
+
+#include "serial/portrefusal.h"
 
 namespace qmv {
 
@@ -21,6 +24,17 @@ namespace qmv {
 class ECommError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+    // A device that could not be opened: the fixed text, and why when the user can act on it.
+    ECommError(const char* text, PortRefusal refusal, std::string holder)
+        : std::runtime_error(text), refusal_(refusal), holder_(std::move(holder)) {}
+
+    PortRefusal Refusal() const { return refusal_; }
+    // The program holding a busy device, "name (pid N)", when the system could tell.
+    const std::string& Holder() const { return holder_; }
+
+private:
+    PortRefusal refusal_ = PortRefusal::None;
+    std::string holder_;
 };
 
 // The fixed texts ECommError carries.

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <linux/serial.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -23,11 +24,18 @@ int OpenExclusive(const QByteArray& path) {
     int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return -1;
-    struct termios2 t;
-    if (::ioctl(fd, TCGETS2, &t) != 0) {
+    const auto fail = [fd](int err) {
         ::close(fd);
+        errno = err;
         return -1;
-    }
+    };
+    struct termios2 t;
+    if (::ioctl(fd, TCGETS2, &t) != 0)
+        return fail(errno);
+    // A program that locks the line (as terminal programs do) is using it even where the kernel
+    // would let a second one in; root also passes TIOCEXCL, but not the lock.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)
+        return fail(EBUSY);
     // Keep other programs off the line while a command runs; Release gives it back.
     ::ioctl(fd, TIOCEXCL);
     return fd;

@@ -33,8 +33,9 @@ struct LineCounters {
     unsigned brk = 0;
 };
 
-// Opens a terminal device for reading and writing, non-blocking, exclusive; -1 on failure
-// (including a path that is not a terminal).
+// Opens a terminal device for reading and writing, non-blocking, exclusive and locked; -1 on
+// failure (including a path that is not a terminal) with errno set, EBUSY when another program
+// holds the lock.
 int OpenExclusive(const QByteArray& path);
 // Gives up exclusive use and closes the descriptor.
 void Release(int fd);

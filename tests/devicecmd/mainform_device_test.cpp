@@ -7,7 +7,10 @@
 #include <QPushButton>
 #include <QTimer>
 #include <cctype>
+#include <fcntl.h>
 #include <functional>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include "device/devicecommands.h"
 #include "device/devicelink.h"
@@ -127,6 +130,20 @@ TEST_F(DeviceCommandTest, PortThatCannotBeOpenedWarns) {
     Run("AcDate");
     qunsetenv("QMVWIN_SERIAL_DEVICE");
     ExpectLast(Msg("MsgComErr0"), MessageKind::Warning);
+
+    // A line another program holds: the warning says so and what to do.
+    ASSERT_TRUE(sim_.Start());
+    const int held = ::open(sim_.Path().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    dialogs_.messages.clear();
+    Form().Command("AcDate")->trigger();
+    ::close(held);
+    ASSERT_FALSE(dialogs_.messages.empty());
+    EXPECT_TRUE(
+        dialogs_.messages.back().text.startsWith(Msg("MsgComErr0") + "\n" + Msg("MsgPortBusy")))
+        << dialogs_.messages.back().text.toStdString();
+    EXPECT_TRUE(sim_.Received().isEmpty());
 }
 
 // --- Clock ------------------------------------------------------------------------------------

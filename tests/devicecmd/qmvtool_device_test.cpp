@@ -1,6 +1,9 @@
 // qmvtool clear, set-clock and timing: what they send, print and exit with.
 #include <QProcess>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include "tests/device/simulator.h"
 
@@ -62,6 +65,19 @@ TEST(QmvtoolClear, FailuresExitNonZero) {
     r = Tool({"clear", "--yes"});
     qunsetenv("QMVWIN_SERIAL_DEVICE");
     EXPECT_EQ(r.status, 4);
+
+    // A line another program holds: why, who, and a status of its own.
+    ASSERT_TRUE(sim.Start());
+    const int held = ::open(sim.Path().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    r = Tool({"clear", "--yes"});
+    ::close(held);
+    EXPECT_EQ(r.status, 8);
+    EXPECT_TRUE(r.err.contains("qmvtool clear: The port is in use by another program."))
+        << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("qmvtool clear: Program using the port: ")) << r.err.toStdString();
+    EXPECT_TRUE(sim.Received().isEmpty());
 }
 
 TEST(QmvtoolSetClock, BothTypes) {

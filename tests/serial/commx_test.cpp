@@ -1,14 +1,18 @@
 // The serial component over a real pseudo-terminal pair: the component opens the terminal side,
 // the test plays the instrument on the master side.
 #include "serial/commx.h"
+#include "serial/posixline.h"
 
 // The kernel's terminal structures, to read back what the component set (256000 baud included).
 #include <asm/termbits.h>
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -214,13 +218,19 @@ TEST_F(CommX, OpenDoubleOpenCloseAndReopen) {
 }
 
 TEST_F(CommX, SecondComponentCannotShareTheLine) {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "exclusive use does not bind the superuser";
+    // The line's lock keeps out even the superuser, whom exclusive use alone would let in.
     TCommX a, b;
     a.SetPortName(pty.slave);
     b.SetPortName(pty.slave);
     a.Open();
-    EXPECT_EQ(RaisedText([&] { b.Open(); }), commtext::NotOpened);
+    try {
+        b.Open();
+        ADD_FAILURE() << "a second open succeeded";
+    } catch (const ECommError& e) {
+        EXPECT_STREQ(e.what(), commtext::NotOpened);
+        EXPECT_EQ(e.Refusal(), PortRefusal::Busy);
+        EXPECT_EQ(e.Holder(), ""); // this very process is no other program
+    }
     EXPECT_FALSE(b.IsOpen());
     a.Close();
     b.Open();
@@ -238,6 +248,70 @@ TEST_F(CommX, MissingDeviceAndNonTerminalStayClosed) {
     c.SetPortName(QString());
     EXPECT_EQ(RaisedText([&] { c.Open(); }), commtext::NotOpened);
     EXPECT_EQ(CommThreadsRunning(), 0);
+}
+
+// Another program holding the line, and a user without the right to open it: each is told apart
+// from a plain failure, and the holder is named.
+TEST_F(CommX, RefusedOpenSaysWhyAndWhoHoldsTheLine) {
+    const QByteArray path = pty.slave.toLocal8Bit();
+    int ready[2], release[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe(release), 0);
+    const pid_t holder = ::fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY);
+        const char ok = fd >= 0 && ::flock(fd, LOCK_EX) == 0 ? 'y' : 'n';
+        (void)!::write(ready[1], &ok, 1);
+        char c;
+        (void)!::read(release[0], &c, 1);
+        ::_exit(0);
+    }
+    char ok = 0;
+    ASSERT_EQ(::read(ready[0], &ok, 1), 1);
+    ASSERT_EQ(ok, 'y');
+    TCommX c;
+    c.SetPortName(pty.slave);
+    try {
+        c.Open();
+        ADD_FAILURE() << "opened a line another program holds";
+    } catch (const ECommError& e) {
+        EXPECT_STREQ(e.what(), commtext::NotOpened);
+        EXPECT_EQ(e.Refusal(), PortRefusal::Busy);
+        EXPECT_NE(e.Holder().find("(pid " + std::to_string(holder) + ")"), std::string::npos)
+            << e.Holder();
+    }
+    EXPECT_FALSE(c.IsOpen());
+    (void)!::write(release[1], "x", 1);
+    ASSERT_EQ(::waitpid(holder, nullptr, 0), holder);
+    for (int fd : {ready[0], ready[1], release[0], release[1]})
+        ::close(fd);
+    c.Open(); // released: the line is free again
+    c.Close();
+
+    // No right to open: a device closed to everyone, tried by an ordinary user (the superuser
+    // gives its rights up in a child first).
+    ASSERT_EQ(::chmod(path.constData(), 0), 0);
+    int result[2];
+    ASSERT_EQ(::pipe(result), 0);
+    const pid_t user = ::fork();
+    ASSERT_GE(user, 0);
+    if (user == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(1);
+        const int fd = posixline::OpenExclusive(path);
+        const int refusal = fd < 0 ? static_cast<int>(RefusalOfErrno(errno)) : -1;
+        (void)!::write(result[1], &refusal, sizeof refusal);
+        ::_exit(0);
+    }
+    int refusal = -2;
+    ASSERT_EQ(::read(result[0], &refusal, sizeof refusal), static_cast<ssize_t>(sizeof refusal));
+    ASSERT_EQ(::waitpid(user, nullptr, 0), user);
+    ::close(result[0]);
+    ::close(result[1]);
+    EXPECT_EQ(refusal, static_cast<int>(PortRefusal::Permission));
+    EXPECT_EQ(RefusalOfErrno(EPERM), PortRefusal::Permission);
+    EXPECT_EQ(RefusalOfErrno(ENOENT), PortRefusal::None);
 }
 
 TEST_F(CommX, EmptyTextQueuesNothing) {

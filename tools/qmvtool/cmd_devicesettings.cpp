@@ -13,6 +13,7 @@
 #include "data/profile.h"
 #include "data/record.h"
 #include "device/devicecommands.h"
+#include "portreport.h"
 
 namespace qmvtool {
 
@@ -29,7 +30,9 @@ Exit status:
   2  bad arguments
   3  no bridge found
   4  the port could not be opened
-)";
+)"
+                                   "  7  no right to open the port (see the group dialout)\n"
+                                   "  8  the port is held by another program\n";
 
 const std::string ClearHelp = std::string(R"(usage: qmvtool clear [--yes]
 
@@ -97,7 +100,7 @@ int Report(const char* name, const qmv::DeviceResult<Outcome>& r, const qmv::Dev
         std::fprintf(stderr, "qmvtool %s: cannot open %s: %s\n", name,
                      link.DevicePort.toLocal8Bit().constData(),
                      NoticeText(qmv::NoticeOf(r)).c_str());
-        return ExitOpenFailed;
+        return ReportRefusal(name, link, ExitOpenFailed);
     case qmv::FrameStatus::Ran:
         break;
     }

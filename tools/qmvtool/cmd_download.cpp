@@ -12,6 +12,7 @@
 #include "data/version.h"
 #include "device/devicelink.h"
 #include "device/download.h"
+#include "portreport.h"
 
 namespace qmvtool {
 
@@ -38,6 +39,8 @@ Exit status (the download's result code, then the tool's own):
   4  no answer to the request, a block stayed bad after retries, or the next block did not come
   5  no bridge found
   6  the records could not be written to OUT.q27
+  7  no right to open the port (see the group dialout)
+  8  the port is held by another program
 )";
 
 const char* MessageKey(int result) {
@@ -91,7 +94,7 @@ int RunDownload(const std::vector<std::string>& args) {
             qmv::CodePageToUtf8(qmv::InterfaceTexts().Text("Msg", MessageKey(result)));
         std::fprintf(stderr, "qmvtool download: result %d%s%s\n", result, text.empty() ? "" : ": ",
                      text.c_str());
-        return result;
+        return result == qmv::DownloadNoDevice ? ReportRefusal("download", link, result) : result;
     }
     const int model = qmv::DownloadModel(download.DeviceType, sensorIndex);
     const qmv::DocumentData doc = qmv::DownloadDocumentData(download.DownloadTable, model);

@@ -9,6 +9,7 @@
 #include "data/codepage.h"
 #include "data/profile.h"
 #include "device/devicelink.h"
+#include "portreport.h"
 
 namespace qmvtool {
 
@@ -35,7 +36,9 @@ Exit status:
   2  bad arguments
   3  no bridge found
   4  the port could not be opened
-)";
+)"
+    "  7  no right to open the port (see the group dialout)\n"
+    "  8  the port is held by another program\n";
 
 int RunIdentify(const std::vector<std::string>& args) {
     if (!args.empty())
@@ -59,7 +62,7 @@ int RunIdentify(const std::vector<std::string>& args) {
         std::fprintf(stderr, "qmvtool identify: cannot open %s%s%s\n",
                      link.DevicePort.toLocal8Bit().constData(), text.empty() ? "" : ": ",
                      text.c_str());
-        return ExitOpenFailed;
+        return ReportRefusal("identify", link, ExitOpenFailed);
     }
     case qmv::FrameStatus::Ran:
         break;
