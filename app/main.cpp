@@ -1,10 +1,13 @@
 // qmvwin: the desktop program.
 #include <QApplication>
+#include <cstdio>
 #include <exception>
+#include <string>
 
 #include "app/mainform.h"
 #include "app/programicon.h"
 #include "data/paths.h"
+#include "data/version.h"
 #include "ui/errorreport.h"
 
 namespace {
@@ -26,9 +29,44 @@ public:
     }
 };
 
+const char* const UsageText = R"(usage: qmvwin [FILE...]
+       qmvwin FILE M [TOP LEFT HEIGHT WIDTH]
+
+Shows sound level records: downloads them from a QMV-27 logger or a PLX01 device over its
+USB-serial bridge, and opens, edits, prints and saves data files (*.q27).
+
+  FILE...      data files to open, each in a document window of its own
+  FILE M ...   opens FILE alone, view only, without menu and toolbar; the main window at TOP,
+               LEFT with HEIGHT and WIDTH, each when given
+  --help       this text
+  --version    the program's version
+
+Environment:
+  QMVWIN_SERIAL_DEVICE   the instrument's serial device, instead of the first CP210x bridge
+  QMVWIN_CODEPAGE        the code page of texts and files (932, 936, 949, 950 or 1252)
+)";
+
+// Answered before anything needs a display.
+bool AnswerInformationSwitch(int argc, char** argv) {
+    if (argc != 2)
+        return false;
+    const std::string a = argv[1];
+    if (a == "--help" || a == "-h") {
+        std::fputs(UsageText, stdout);
+        return true;
+    }
+    if (a == "--version") {
+        std::printf("qmvwin %s\n", qmv::VersionText().c_str());
+        return true;
+    }
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    if (AnswerInformationSwitch(argc, argv))
+        return 0;
     Application app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("QMVwin"));
     QApplication::setOrganizationName(QStringLiteral("Brasketon"));

@@ -477,6 +477,12 @@ void TMainForm::ApplyCommandLine() {
             doc->MakeViewOnly();
         }
     }
+    // A file manager hands over every file chosen: each after the first opens in a window of its
+    // own, in the order given.
+    if (!ViewOnlyStart)
+        for (int k = 1; k < args.size(); ++k)
+            if (!args[k].isEmpty())
+                OpenDocumentFile(args[k]);
 }
 
 TCloseDlg& TMainForm::CloseDialog() {

@@ -4,7 +4,9 @@
 #include <QMenuBar>
 #include <QToolBar>
 #include <csignal>
+#include <map>
 #include <sys/resource.h>
+#include <vector>
 
 #include "apptest.h"
 #include "document/panelbar.h"
@@ -166,11 +168,24 @@ TEST_F(DocumentsTest, MissingFileReachesTheErrorReport) {
     EXPECT_TRUE(dialogs_.messages[0].text.contains("nowhere.q27"));
 }
 
-TEST_F(DocumentsTest, FileOnTheCommandLineOpens) {
+TEST_F(DocumentsTest, FilesOnTheCommandLineOpenEachInItsOwnWindowInOrder) {
     const QString file = WriteDoc("cmd.q27", LoggerDoc({"100"}));
-    TMainForm& form = Form({file});
-    ASSERT_EQ(form.Documents().size(), 1u);
-    EXPECT_EQ(form.ActiveDocument()->Caption(), "cmd.q27");
+    const QString second = WriteDoc("second.q27", LoggerDoc({"100", "200"}));
+    const QString third = WriteDoc("third.q27", LoggerDoc({"300"}));
+    TMainForm& form = Form({file, second, third});
+    // Tags count the windows in the order they were made.
+    std::map<int, TMDIChild*> byTag;
+    for (TMDIChild* doc : form.Documents())
+        byTag[doc->Tag] = doc;
+    ASSERT_EQ(byTag.size(), 3u);
+    std::vector<TMDIChild*> docs;
+    for (const auto& [tag, doc] : byTag)
+        docs.push_back(doc);
+    EXPECT_EQ(docs[0]->Caption(), "cmd.q27");
+    EXPECT_EQ(docs[1]->Caption(), "second.q27");
+    EXPECT_EQ(docs[1]->RecordCount(), 2);
+    EXPECT_EQ(docs[2]->Caption(), "third.q27");
+    EXPECT_EQ(form.ActiveDocument(), docs[2]);
     EXPECT_FALSE(form.ViewOnlyStart);
     EXPECT_TRUE(form.menuBar()->isVisibleTo(&form));
 }

@@ -15,6 +15,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "data/version.h"
 #include "instrument.h"
 #include "options.h"
 
@@ -136,6 +137,10 @@ int main(int argc, char** argv) {
     }
     if (run.help) {
         std::fputs(UsageText(), stdout);
+        return 0;
+    }
+    if (run.version) {
+        std::printf("qmvsim %s\n", qmv::VersionText().c_str());
         return 0;
     }
     TrafficLog log(run.logPath);

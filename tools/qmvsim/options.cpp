@@ -67,6 +67,10 @@ Without faults the instrument checks what it is sent: SET and BBR with a wrong c
 malformed payload are refused with "-"; CLR empties the memory; SET and BBR keep the clock and
 the timing value, which later INFO replies report.
 
+Other:
+  --help                     this text
+  --version                  the version of the simulator
+
 Signals: SIGUSR1 releases a held piece (--split-hold); SIGUSR2 makes the simulator read
 everything the program has written so far and then log the event "sync N" (N counts them), so
 that a reader of the log knows it is complete.
@@ -171,6 +175,10 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& o, RunSetti
         };
         if (a == "--help" || a == "-h") {
             run.help = true;
+            return true;
+        }
+        if (a == "--version") {
+            run.version = true;
             return true;
         }
         if (a == "--empty") {

@@ -14,6 +14,7 @@ struct RunSettings {
     std::string logPath; // traffic log, "-" for standard error, empty for none
     int lineRate = 256000;
     bool help = false;
+    bool version = false;
 };
 
 // Parses args (without the program name). Reads --records and --raw files. Returns false with a

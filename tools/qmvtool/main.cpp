@@ -8,6 +8,7 @@
 #include "command.h"
 #include "data/paths.h"
 #include "data/profile.h"
+#include "data/version.h"
 
 namespace qmvtool {
 
@@ -21,7 +22,8 @@ void PrintOverview(FILE* out) {
     std::fprintf(out, "usage: qmvtool COMMAND [ARGS...]\n\ncommands:\n");
     for (const auto& [name, command] : Registry())
         std::fprintf(out, "  %-12s %s\n", name.c_str(), command.synopsis);
-    std::fprintf(out, "\n'qmvtool COMMAND --help' describes one command.\n");
+    std::fprintf(out, "\n'qmvtool COMMAND --help' describes one command; 'qmvtool --version' prints"
+                      " the version.\n");
 }
 } // namespace
 
@@ -57,6 +59,10 @@ int main(int argc, char** argv) {
     const std::string name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
         PrintOverview(stdout);
+        return ExitOk;
+    }
+    if (name == "--version") {
+        std::printf("qmvtool %s\n", qmv::VersionText().c_str());
         return ExitOk;
     }
     const auto it = Registry().find(name);
