@@ -14,8 +14,8 @@ namespace qmv {
 
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     // Only a close box in the title bar.
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                   Qt::WindowStaysOnTopHint);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
     auto* panel = new QFrame(this);
     panel->setFrameShape(QFrame::StyledPanel);
     ProgramIcon = new QLabel(panel);
@@ -62,7 +62,7 @@ void TAboutBox::FormShow() {
 
 void TAboutBox::Execute() {
     FormShow();
-    adjustSize(); // the size the texts need, before centring
+    adjustSize();       // the size the texts need, before centring
     if (parentWidget()) // centred on the main window
         move(parentWidget()->geometry().center() - rect().center());
     exec();

@@ -6,9 +6,11 @@
 
 #include "app/mainform.h"
 #include "app/programicon.h"
+#include "data/codepage.h"
 #include "data/paths.h"
 #include "data/version.h"
 #include "ui/errorreport.h"
+#include "ui/qttranslation.h"
 
 namespace {
 
@@ -71,6 +73,8 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("QMVwin"));
     QApplication::setOrganizationName(QStringLiteral("Brasketon"));
     QApplication::setWindowIcon(qmv::ProgramIcon());
+    // Qt's own dialogs speak the language of the program's texts.
+    const auto qtTranslation = qmv::InstallQtTranslation(qmv::ActiveCodePage());
 
     qmv::MainFormOptions options;
     QStringList args = QApplication::arguments();

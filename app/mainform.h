@@ -208,6 +208,8 @@ private:
     void WriteSettingsStore();
     std::unique_ptr<QSettings> OpenSettingsStore() const;
     QMdiSubWindow* SubWindowOf(TMDIChild* doc) const;
+    // Where a new document window opens: inside the frame's area, cascaded from last.
+    void PlaceNewDocument(QMdiSubWindow* sub, QMdiSubWindow* last);
     void SubWindowActivated(QMdiSubWindow* sub);
     void RedrawAllCharts();
     void SortActive(int key);

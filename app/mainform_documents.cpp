@@ -9,6 +9,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMimeData>
+#include <QStyle>
 #include <QUndoGroup>
 #include <QUrl>
 
@@ -20,9 +21,12 @@ namespace qmv {
 
 TMDIChild* TMainForm::CreateDocument() {
     auto* doc = new TMDIChild(*this);
+    const QList<QMdiSubWindow*> earlier = mdiArea_->subWindowList(QMdiArea::CreationOrder);
+    QMdiSubWindow* last = earlier.isEmpty() ? nullptr : earlier.last();
     QMdiSubWindow* sub = mdiArea_->addSubWindow(doc);
     sub->setAttribute(Qt::WA_DeleteOnClose);
-    sub->resize(820, 470);
+    sub->setWindowIcon(windowIcon());
+    PlaceNewDocument(sub, last);
     menuWindow_->addAction(doc->WindowItem());
     windowItems_->addAction(doc->WindowItem());
     docs_.insert(docs_.begin(), doc);
@@ -37,6 +41,21 @@ TMDIChild* TMainForm::CreateDocument() {
     if (docs_.size() == 1)
         EnableDocumentCommands();
     return doc;
+}
+
+void TMainForm::PlaceNewDocument(QMdiSubWindow* sub, QMdiSubWindow* last) {
+    // Cascaded from the document made last, or at the top-left corner where that would not fit;
+    // never larger than the frame's area, so that no title-bar button lies out of reach.
+    const QSize area = mdiArea_->viewport()->size();
+    const QSize size = QSize(820, 470).boundedTo(area);
+    QPoint at(0, 0);
+    if (last && last->isVisible() && !last->isMaximized() && !last->isMinimized()) {
+        const int step = sub->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, sub);
+        at = last->pos() + QPoint(step, step);
+        if (at.x() + size.width() > area.width() || at.y() + size.height() > area.height())
+            at = QPoint(0, 0);
+    }
+    sub->setGeometry(QRect(at, size));
 }
 
 TMDIChild* TMainForm::OpenDocumentFile(const QString& path) {

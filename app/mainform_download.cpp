@@ -65,6 +65,8 @@ void TMainForm::AcLoadExecute() {
             if (Link().FindPort() != FindPortFound)
                 return;
             host.dialog = new TDataSaveDlg(host, this);
+            // F5 runs a new download from the dialog as well.
+            host.dialog->addAction(Command("AcLoad"));
             host.DownloadDialogOpen = true;
             host.dialog->Open();
             return;

@@ -25,8 +25,8 @@ QString CleanFolderName(const QString& typed) {
 }
 
 TSystemSetDlg::TSystemSetDlg(QString& folder, QWidget* parent) : QDialog(parent), folder_(folder) {
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                   Qt::WindowStaysOnTopHint);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
     edFolderName = new QLineEdit(this);
     edFolderName->setFixedWidth(400);
     edFolderName->setFocusPolicy(Qt::ClickFocus); // Tab skips it
@@ -62,7 +62,7 @@ void TSystemSetDlg::Execute() {
         hook_(*this);
         return;
     }
-    adjustSize(); // the size the texts need, before centring
+    adjustSize();       // the size the texts need, before centring
     if (parentWidget()) // centred on the main window
         move(parentWidget()->geometry().center() - rect().center());
     exec();

@@ -150,8 +150,11 @@ LoadResult ParseDataFile(const std::string& bytes, DocumentData& doc) {
             break;
         }
         // Refused rather than cut: saving a cut document back would lose records.
-        if (records.size() >= static_cast<std::size_t>(MaxRecords))
-            return fail("more than 250 records");
+        if (records.size() >= static_cast<std::size_t>(MaxRecords)) {
+            LoadResult refused = fail("more than 250 records");
+            refused.overLimit = true;
+            return refused;
+        }
         // The slot takes the line without its last character (the closing comma), at most
         // the slot size less its terminating zero.
         std::string slot = line.empty() ? std::string() : line.substr(0, line.size() - 1);

@@ -35,7 +35,8 @@ enum class LoadStatus {
 
 struct LoadResult {
     LoadStatus status = LoadStatus::Ok;
-    std::string detail; // for logs and the command-line tool; the window shows its own message
+    std::string detail;     // for logs and the command-line tool; the window shows its own message
+    bool overLimit = false; // refused for holding more records than a document can
 };
 
 // Reads path into doc. doc's header values stay set even when the rest fails; on any failure

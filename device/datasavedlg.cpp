@@ -24,8 +24,10 @@
 #include "device/devicelink.h"
 #include "device/devicenotice.h"
 #include "device/tfmcomm.h"
+#include "ui/digitkeys.h"
 #include "ui/errorreport.h"
 #include "ui/platformdialogs.h"
+#include "ui/textfit.h"
 #include "ui/uitext.h"
 
 namespace qmv {
@@ -83,9 +85,10 @@ template <typename F> void TDataSaveDlg::Reported(F&& f) {
 
 TDataSaveDlg::TDataSaveDlg(DownloadHost& host, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
-                          Qt::WindowStaysOnTopHint),
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       host_(host), download_(host.Link()) {
+    // Not kept on top of everything: as the main window's own window it stays above the main
+    // window, and the dialogs it leads to (Save As after Graph) open above it, not under it.
     setObjectName(QStringLiteral("DataSaveDlg"));
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
@@ -217,6 +220,7 @@ void TDataSaveDlg::FormShow() {
             TfmComm* comm;
             DeviceLink& link;
             ~Busy() {
+                dlg.download_.BlockReceived = nullptr;
                 if (comm)
                     comm->close();
                 link.Ui().EndCommand();
@@ -225,8 +229,10 @@ void TDataSaveDlg::FormShow() {
             }
         } busy{*this, comm, link};
         downloading_ = true;
-        if (comm)
+        if (comm) {
             comm->show();
+            download_.BlockReceived = [comm](int blocks) { comm->ShowProgress(blocks); };
+        }
         link.Ui().BeginCommand();
         setEnabled(false);
         result = download_.DownloadRecords(host_.SensorModelIndex());
@@ -310,6 +316,18 @@ void TDataSaveDlg::SetUpControls() {
     for (QWidget* w :
          std::initializer_list<QWidget*>{edStNum, edEdNum, meStDate, meEdDate, btnSearch})
         w->setEnabled(false);
+    FitList();
+}
+
+void TDataSaveDlg::FitList() {
+    // The columns hold a whole date and flag; the dialog widens so that the list shows them all.
+    FitColumns(Info,
+               {QStringLiteral("00000"), QStringLiteral("000"), QStringLiteral("0000/00/00 00:00"),
+                Info->headerItem() ? Info->headerItem()->text(3) : QString()});
+    const int margins = width() - Info->width();
+    const int need = ColumnsWidth(Info) + (isVisible() ? margins : 24);
+    if (width() < need)
+        resize(need, height());
 }
 
 void TDataSaveDlg::AddRow(int position) {
@@ -507,11 +525,9 @@ void TDataSaveDlg::keyPressEvent(QKeyEvent* event) {
 
 bool TDataSaveDlg::eventFilter(QObject* watched, QEvent* event) {
     if ((watched == edStNum || watched == edEdNum) && event->type() == QEvent::KeyPress) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        const QString text = key->text();
-        // Keys that type a character: only digits, Backspace and Escape.
-        if (!text.isEmpty() && !(text.size() == 1 && text[0].isDigit() && text[0] < QChar(128)) &&
-            key->key() != Qt::Key_Backspace && key->key() != Qt::Key_Escape)
+        // Of the keys that type a character only digits get through; Tab, Enter, the arrows and
+        // the editing keys keep their work.
+        if (TypesNonDigit(*static_cast<QKeyEvent*>(event)))
             return true;
     }
     return QDialog::eventFilter(watched, event);

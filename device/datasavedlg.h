@@ -111,6 +111,7 @@ private:
     // Adds the row of the table entry at position.
     void AddRow(int position);
     void FillRows(int first, int last);
+    void FitList();
     void ShowFailure(int result);
     // Runs a handler inside the general error report.
     template <typename F> void Reported(F&& f);

@@ -145,6 +145,8 @@ int RecordDownload::Exchange(int sensorModelIndex, BlockAssembly& assembly) {
         // A new block, or one the device sent again because it missed the ACK: both are answered.
         link_.ClearLink();
         Send(BlockAck);
+        if (BlockReceived)
+            BlockReceived(assembly.BlocksAccepted());
         // Wait for the first byte of the next block or of the EOT.
         for (int waits = 0;;) {
             if (waits >= DownloadTries)

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,8 @@ public:
     int NaksSent = 0;
     int Requests = 0;
     bool Overflow = false; // the device sent more than the assembly buffer holds
+    // Called with the number of blocks accepted so far, after each block is acknowledged.
+    std::function<void(int)> BlockReceived;
     // A copy of the assembled bytes, kept only when asked for (tests, diagnostics).
     bool KeepAssembled = false;
     std::vector<std::uint8_t> Assembled;

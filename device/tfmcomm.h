@@ -15,6 +15,8 @@ public:
     explicit TfmComm(QWidget* parent = nullptr);
 
     QLabel* lbJotai = nullptr;
+    // Blocks received so far in a download; empty until the first block.
+    QLabel* lbProgress = nullptr;
     QTimer* Timer1 = nullptr;
 
     static constexpr int BlinkMs = 800;
@@ -25,10 +27,15 @@ public:
     void Timer1Timer();
     // Stops the blinking; runs whenever the window closes or is hidden.
     void FormClose();
+    // Shows how many blocks of a download have arrived.
+    void ShowProgress(int blocks);
 
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    // Only the program closes it: the user would lose the only sign that a transfer goes on.
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 } // namespace qmv

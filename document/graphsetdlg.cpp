@@ -11,9 +11,9 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include "ui/digitkeys.h"
 #include "documenthost.h"
 #include "mdichild.h"
+#include "ui/digitkeys.h"
 #include "ui/errorreport.h"
 #include "ui/platformdialogs.h"
 #include "ui/uitext.h"
@@ -44,8 +44,8 @@ QHBoxLayout* Row(QLabel* label, QWidget* field) {
 } // namespace
 
 TGraphSetDlg::TGraphSetDlg(DocumentHost& host, QWidget* parent) : QDialog(parent), host_(host) {
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                   Qt::WindowStaysOnTopHint);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
 
     gbLAxis = new QGroupBox(this);
     lbMax = new QLabel(gbLAxis);
@@ -114,7 +114,7 @@ void TGraphSetDlg::Execute() {
         hook_(*this);
         return;
     }
-    adjustSize(); // the size the texts need, before centring
+    adjustSize();       // the size the texts need, before centring
     if (parentWidget()) // centred on the main window
         move(parentWidget()->geometry().center() - rect().center());
     exec();

@@ -14,8 +14,8 @@
 #include "data/codepage.h"
 #include "data/editorops.h"
 #include "data/profile.h"
-#include "digitkeys.h"
 #include "mdichild.h"
+#include "ui/digitkeys.h"
 #include "ui/errorreport.h"
 #include "ui/platformdialogs.h"
 #include "ui/uitext.h"
@@ -66,8 +66,9 @@ int IndexOfCode(const QComboBox& list, const std::string& code) {
 } // namespace
 
 TInEditor::TInEditor(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
-                          Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::MSWindowsFixedSizeDialogHint |
+                          Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint) {
     setModal(true);
 
     lbModel = new QLabel(this);

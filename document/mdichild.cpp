@@ -14,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
+#include <QStyle>
 #include <QTextCursor>
 #include <QTreeWidget>
 #include <QUndoStack>
@@ -29,6 +30,7 @@
 #include "recorddrag.h"
 #include "ui/errorreport.h"
 #include "ui/platformdialogs.h"
+#include "ui/textfit.h"
 #include "ui/uitext.h"
 #include "undocommands.h"
 
@@ -50,6 +52,10 @@ QTreeWidget* MakeList(QTreeWidget* list, const QList<int>& widths) {
     list->header()->setStretchLastSection(false);
     return list;
 }
+
+// The widest texts the record list's columns hold: row number, record number, level, date.
+const QStringList RecordSamples = {QStringLiteral("250"), QStringLiteral("00000"),
+                                   QStringLiteral("000"), QStringLiteral("0000/00/00 00:00")};
 
 // The texts of one record-list row: number, record number, level, date, note.
 QStringList RowTexts(int model, int row, const recReadDataSeg& r) {
@@ -127,8 +133,10 @@ TMDIChild::TMDIChild(DocumentHost& host, QWidget* parent) : QWidget(parent), hos
     mainSplitter_->setStretchFactor(0, 0);
     mainSplitter_->setStretchFactor(1, 1);
     mainSplitter_->setSizes({300, 600});
-    connect(mainSplitter_, &QSplitter::splitterMoved, this,
-            [this](int pos) { listWidth_ = std::max(pos, 1); });
+    connect(mainSplitter_, &QSplitter::splitterMoved, this, [this](int pos) {
+        listWidth_ = std::max(pos, 1);
+        listWidthChosen_ = true;
+    });
     resize(900, 500);
     undoStack_ = new QUndoStack(this);
     connect(undoStack_, &QUndoStack::indexChanged, this, [this] { UndoStepTaken(); });
@@ -177,6 +185,26 @@ void TMDIChild::ApplyTexts() {
     ListView1->setHeaderLabels({Tx("Graph", "ViewCo0"), Tx("Graph", "ViewCo1")});
     StaticText1->setText(Tx("Graph", "MemoTitle"));
     stbModel->SetText(0, Tx("Model", "Model"));
+    // The details list's item names are its widest first column, rows or not.
+    QString widest;
+    for (const char* key : {"DataNo", "Date", "Onatsu", "BPF", "NF", "NR", "Note"}) {
+        const QString name = Tx("QMVData", key);
+        if (ListView1->fontMetrics().horizontalAdvance(name) >
+            ListView1->fontMetrics().horizontalAdvance(widest))
+            widest = name;
+    }
+    FitColumns(ListView1, {widest, RecordSamples[3]});
+    FitListPanel();
+}
+
+void TMDIChild::FitListPanel() {
+    FitColumns(Info, RecordSamples);
+    // The list panel shows the record list's columns whole, unless the user chose its width.
+    if (!listWidthChosen_) {
+        listWidth_ = std::max({300, ColumnsWidth(Info), ColumnsWidth(ListView1)});
+        if (placed_)
+            KeepListWidth();
+    }
 }
 
 QMenu* TMDIChild::BuildPopup(const std::vector<const char*>& names) {
@@ -313,10 +341,21 @@ void TMDIChild::LayoutPanes(int model) {
     const bool logger = model == ModelQMV27;
     ListView1->setVisible(logger);
     const int total = placed_ ? leftSplitter_->height() : 500;
-    if (logger)
-        leftSplitter_->setSizes({150, 140, std::max(total - 294, 1)});
-    else
-        leftSplitter_->setSizes({267, 0, std::max(total - 269, 1)});
+    // The details show their seven rows whole; the memo keeps its title and a few lines; the
+    // record list takes the rest, 150 pixels at least.
+    const int line = Memo1->fontMetrics().lineSpacing();
+    const int memo = StaticText1->sizeHint().height() + 3 * line + 2 * Memo1->frameWidth() +
+                     style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 8;
+    const int handles = 2 * leftSplitter_->handleWidth();
+    if (logger) {
+        const int details = std::max(140, RowsHeight(ListView1, 7));
+        const int records = std::max(150, total - details - memo - handles);
+        leftSplitter_->setSizes(
+            {records, details, std::max(total - records - details - handles, 1)});
+    } else {
+        const int records = std::max(267, total - memo - handles);
+        leftSplitter_->setSizes({records, 0, std::max(total - records - handles, 1)});
+    }
 
     if (model == ModelNone)
         modelName_.clear();
@@ -334,6 +373,7 @@ void TMDIChild::FillRecordList() {
     Info->clear();
     Info->addTopLevelItems(rows);
     Info->setUpdatesEnabled(true);
+    FitListPanel();
 }
 
 int TMDIChild::SelectedIndex() const {
@@ -381,6 +421,7 @@ void TMDIChild::ShowDetails() {
     };
     for (const auto& [key, value] : rows)
         ListView1->addTopLevelItem(new QTreeWidgetItem({Tx("QMVData", key), ToQ(value)}));
+    FitColumns(ListView1);
     Info->scrollToItem(Info->topLevelItem(s));
 }
 
@@ -546,7 +587,11 @@ void TMDIChild::LoadFromFile(const QString& path) {
 
     if (result.status != LoadStatus::Ok) {
         SetMemoLines({});
-        ShowLoadError(Tx2("Msg", "MsgDataErr0", "Msg", "MsgFileErr"));
+        QString message = Tx2("Msg", "MsgDataErr0", "Msg", "MsgFileErr");
+        // The general message alone would send the user looking for damage; name the limit.
+        if (result.overLimit)
+            message += QStringLiteral("\r\n") + Tx("Msg", "MsgDataOver0");
+        ShowLoadError(message);
         modified_ = false;
         return;
     }
@@ -644,9 +689,12 @@ void TMDIChild::resizeEvent(QResizeEvent* event) {
 }
 
 void TMDIChild::KeepListWidth() {
-    // The chart takes every change of the window's width; the list panel keeps its own.
-    if (!viewOnly_)
-        mainSplitter_->setSizes({listWidth_, std::max(width() - listWidth_ - 4, 1)});
+    // The chart takes every change of the window's width; the list panel keeps its own, but
+    // leaves the chart at least half of a narrow window.
+    if (viewOnly_)
+        return;
+    const int list = std::min(listWidth_, std::max((width() - 4) / 2, 1));
+    mainSplitter_->setSizes({list, std::max(width() - list - 4, 1)});
 }
 
 void TMDIChild::MakeViewOnly() {

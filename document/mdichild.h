@@ -154,6 +154,8 @@ private:
     void ListDoubleClick();
     void ShowLoadError(const QString& text);
     void KeepListWidth();
+    // Widens the record list's columns to their texts and the list panel to its columns.
+    void FitListPanel();
     void UndoStepTaken();
     void ApplyEdit(const char* undoKey, const RecordEdit& edit);
     void PushChange(const QString& undoText, const DocumentData& after, int selectRow,
@@ -173,6 +175,7 @@ private:
     bool placed_ = false;
     bool viewOnly_ = false;
     int listWidth_ = 300;
+    bool listWidthChosen_ = false; // the user moved the splitter
     QAction* windowItem_;
     QSplitter* leftSplitter_;
     QSplitter* mainSplitter_;

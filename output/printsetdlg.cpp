@@ -12,8 +12,8 @@
 namespace qmv {
 
 TPrintSetDlg::TPrintSetDlg(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint) {
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::MSWindowsFixedSizeDialogHint |
+                          Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
     setModal(true);
     cbGraph = new QCheckBox(this);
     cbList = new QCheckBox(this);

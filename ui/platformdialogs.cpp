@@ -133,9 +133,19 @@ std::unique_ptr<PlatformDialogs> MakeQtDialogs() {
 QString QtFilter(const QString& filter) {
     const QStringList parts = filter.split(QLatin1Char('|'));
     QStringList out;
-    for (int i = 0; i + 1 < parts.size(); i += 2)
-        out << parts[i] + QStringLiteral(" (") + QString(parts[i + 1]).replace(';', ' ') +
-                   QLatin1Char(')');
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        // A description that already shows patterns in brackets ("Files(*.q27)") would show
+        // them twice; Qt reads the patterns from the brackets, so the real ones go there.
+        QString name = parts[i].trimmed();
+        if (name.endsWith(QLatin1Char(')')) && name.contains(QLatin1Char('(')))
+            name = name.left(name.lastIndexOf(QLatin1Char('('))).trimmed();
+        QStringList patterns = parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        // "*.*" means every file where it comes from; here it would skip names without a dot.
+        for (QString& p : patterns)
+            if (p.trimmed() == QLatin1String("*.*"))
+                p = QStringLiteral("*");
+        out << name + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+    }
     return out.join(QStringLiteral(";;"));
 }
 

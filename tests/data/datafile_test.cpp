@@ -265,7 +265,10 @@ TEST(DataFileMalformed, EveryBadFileGivesTheLoadErrorAndNothingElse) {
         DocumentData doc;
         doc.Memo = {"stale"};
         doc.Records = {recReadDataSeg{}};
-        EXPECT_EQ(ParseDataFile(bytes, doc).status, LoadStatus::BadData) << what;
+        const LoadResult result = ParseDataFile(bytes, doc);
+        EXPECT_EQ(result.status, LoadStatus::BadData) << what;
+        // Only the record limit is told apart, so that the window can name it.
+        EXPECT_EQ(result.overLimit, bytes == many) << what;
         EXPECT_TRUE(doc.Records.empty()) << what;
         EXPECT_TRUE(doc.Memo.empty()) << what;
     }

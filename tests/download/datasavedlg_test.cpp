@@ -159,6 +159,13 @@ TEST_F(DataSaveDlgTest, NumberEditsTakeOnlyDigitsBackspaceAndEscape) {
     for (int i = 0; i < 7; ++i)
         type(Qt::Key_9, "9");
     EXPECT_EQ(dlg->edStNum->text(), "19999"); // at most five characters
+
+    // Tab types a control character, not text: it moves on to the next field.
+    dlg->edStNum->setFocus();
+    ASSERT_EQ(dlg->focusWidget(), dlg->edStNum);
+    type(Qt::Key_Tab, "\t");
+    EXPECT_NE(dlg->focusWidget(), dlg->edStNum);
+    EXPECT_EQ(dlg->edStNum->text(), "19999");
 }
 
 TEST_F(DataSaveDlgTest, DateSearchCoversWholeDays) {
