@@ -31,6 +31,7 @@ TfmComm::TfmComm(QWidget* parent)
     lbProgress->setObjectName(QStringLiteral("lbProgress"));
     lbProgress->setAlignment(Qt::AlignCenter);
     auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(2, 2, 2, 2); // the big state text needs most of the width
     layout->addWidget(lbJotai, 1);
     layout->addWidget(lbProgress);
 

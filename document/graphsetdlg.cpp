@@ -140,6 +140,7 @@ void TGraphSetDlg::FormShow() {
     gbStd->setTitle(Tx("GraphSet", "Stdgb"));
     lbStd->setText(Tx("GraphSet", "Stdlb"));
     cbStdLine->setText(Tx("GraphSet", "StdLine"));
+    cbStdLine->setMinimumWidth(cbStdLine->sizeHint().width()); // the whole caption
     gbGraphStyle->setTitle(Tx("GraphSet", "GraphStyle"));
     rbLineGraph->setText(Tx("GraphSet", "LineGraph"));
     rbBarGraph->setText(Tx("GraphSet", "BarGraph"));

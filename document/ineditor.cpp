@@ -52,7 +52,8 @@ QComboBox* MakeList(QWidget* parent, const QStringList& items, const QRect& at) 
 
 QLabel* MakeLabel(QWidget* parent, int top) {
     auto* label = new QLabel(parent);
-    label->setGeometry(12, top + 3, 96, 18);
+    // Up to the fields' edge: the longest Japanese names need 108 pixels.
+    label->setGeometry(1, top + 3, 108, 18);
     label->setTextFormat(Qt::PlainText);
     return label;
 }
