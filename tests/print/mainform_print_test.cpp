@@ -1,6 +1,9 @@
 // The print commands of the main window and the print settings dialog.
 #include <QApplication>
 #include <QCheckBox>
+#include <QDateTime>
+#include <QDeadlineTimer>
+#include <QDir>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPushButton>
@@ -136,6 +139,38 @@ TEST_F(PrintCommandsTest, PrintAllAsksOnceAndPrintsEveryDocumentToAFileOfItsOwn)
             << file.toStdString();
     }
     EXPECT_EQ(form.Printer().outputFileName(), pdf);
+}
+
+TEST_F(PrintCommandsTest, PrintAllSendsOneJobPerDocumentToTheQueue) {
+    const QString queue = QStringLiteral("QMVwinTest");
+    QProcess setup;
+    setup.start(QStringLiteral(QMV_SOURCE_DIR "/scripts/cups-pdf-queue"), {queue});
+    ASSERT_TRUE(setup.waitForFinished(30000));
+    if (setup.exitStatus() != QProcess::NormalExit || setup.exitCode() != 0)
+        GTEST_SKIP() << "no CUPS queue for PDF files: "
+                     << QString::fromUtf8(setup.readAllStandardError()).trimmed().toStdString();
+
+    TMainForm& form = Form();
+    // Names of this run only, since the queue's folder keeps the files of earlier runs.
+    const QString run = QString::number(QDateTime::currentMSecsSinceEpoch());
+    for (int i = 0; i < 3; ++i)
+        Open(form, QStringLiteral("all%1_%2.q27").arg(run).arg(i), LoggerDocument(i + 1));
+    form.Printer().setOutputFormat(QPrinter::NativeFormat);
+    form.Printer().setPrinterName(queue);
+    dialogs_.printAnswers = {true};
+    form.Command("AcAllPrint")->trigger();
+    EXPECT_EQ(dialogs_.printDialogs, 1);
+
+    // cups-pdf writes one file per job, named after the job's title.
+    const QDir out(QDir::homePath() + QStringLiteral("/PDF"));
+    const QStringList pattern{QStringLiteral("QMVwin_all") + run + "*.pdf"};
+    QDeadlineTimer deadline(60000);
+    while (out.entryList(pattern, QDir::Files).size() < 3 && !deadline.hasExpired())
+        QTest::qWait(100);
+    const QStringList jobs = out.entryList(pattern, QDir::Files);
+    EXPECT_EQ(jobs.size(), 3) << jobs.join(' ').toStdString();
+    for (const QString& job : jobs)
+        QFile::remove(out.filePath(job));
 }
 
 TEST_F(PrintCommandsTest, PreviewShowsThePagesThePrintGets) {
