@@ -8,6 +8,7 @@
 
 #include "data/version.h"
 #include "programicon.h"
+#include "ui/platformdialogs.h"
 #include "ui/uitext.h"
 
 namespace qmv {
@@ -62,10 +63,7 @@ void TAboutBox::FormShow() {
 
 void TAboutBox::Execute() {
     FormShow();
-    adjustSize();       // the size the texts need, before centring
-    if (parentWidget()) // centred on the main window
-        move(parentWidget()->geometry().center() - rect().center());
-    exec();
+    ExecCentred(*this);
 }
 
 } // namespace qmv

@@ -62,10 +62,7 @@ void TSystemSetDlg::Execute() {
         hook_(*this);
         return;
     }
-    adjustSize();       // the size the texts need, before centring
-    if (parentWidget()) // centred on the main window
-        move(parentWidget()->geometry().center() - rect().center());
-    exec();
+    ExecCentred(*this);
 }
 
 void TSystemSetDlg::FormShow() {

@@ -114,10 +114,7 @@ void TGraphSetDlg::Execute() {
         hook_(*this);
         return;
     }
-    adjustSize();       // the size the texts need, before centring
-    if (parentWidget()) // centred on the main window
-        move(parentWidget()->geometry().center() - rect().center());
-    exec();
+    ExecCentred(*this);
 }
 
 void TGraphSetDlg::FormShow() {

@@ -130,6 +130,13 @@ std::unique_ptr<PlatformDialogs> MakeQtDialogs() {
     return std::make_unique<QtDialogs>();
 }
 
+int ExecCentred(QDialog& dialog) {
+    dialog.adjustSize();
+    if (QWidget* owner = dialog.parentWidget())
+        dialog.move(owner->geometry().center() - dialog.rect().center());
+    return dialog.exec();
+}
+
 QString QtFilter(const QString& filter) {
     const QStringList parts = filter.split(QLatin1Char('|'));
     QStringList out;

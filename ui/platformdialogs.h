@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <memory>
 
+class QDialog;
 class QWidget;
 class QPrinter;
 
@@ -63,6 +64,10 @@ void SetDialogs(PlatformDialogs* dialogs);
 
 // The real dialogs on Qt's widgets.
 std::unique_ptr<PlatformDialogs> MakeQtDialogs();
+
+// Shows one of the program's own dialogs modally, at the size its texts need and centred on the
+// window it belongs to.
+int ExecCentred(QDialog& dialog);
 
 // Converts "Caption(*.a)|*.a|All(*,*)|*.*" into Qt's "Caption(*.a) (*.a);;All(*,*) (*.*)".
 QString QtFilter(const QString& filter);

@@ -143,12 +143,8 @@ TEST_F(PrintCommandsTest, PrintAllAsksOnceAndPrintsEveryDocumentToAFileOfItsOwn)
 
 TEST_F(PrintCommandsTest, PrintAllSendsOneJobPerDocumentToTheQueue) {
     const QString queue = QStringLiteral("QMVwinTest");
-    QProcess setup;
-    setup.start(QStringLiteral(QMV_SOURCE_DIR "/scripts/cups-pdf-queue"), {queue});
-    ASSERT_TRUE(setup.waitForFinished(30000));
-    if (setup.exitStatus() != QProcess::NormalExit || setup.exitCode() != 0)
-        GTEST_SKIP() << "no CUPS queue for PDF files: "
-                     << QString::fromUtf8(setup.readAllStandardError()).trimmed().toStdString();
+    if (const std::string why = SetUpPdfQueue(queue); !why.empty())
+        GTEST_SKIP() << "no CUPS queue for PDF files: " << why;
 
     TMainForm& form = Form();
     // Names of this run only, since the queue's folder keeps the files of earlier runs.

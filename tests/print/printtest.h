@@ -60,6 +60,18 @@ inline std::vector<QString> PdfPages(const QString& path) {
     return pages;
 }
 
+// Sets up the CUPS queue that writes PDF files into ~/PDF (scripts/cups-pdf-queue). Returns an
+// empty text when it is ready, else why it cannot be.
+inline std::string SetUpPdfQueue(const QString& queue) {
+    QProcess setup;
+    setup.start(QStringLiteral(QMV_SOURCE_DIR "/scripts/cups-pdf-queue"), {queue});
+    if (!setup.waitForFinished(30000))
+        return "scripts/cups-pdf-queue did not finish";
+    if (setup.exitStatus() != QProcess::NormalExit || setup.exitCode() != 0)
+        return QString::fromUtf8(setup.readAllStandardError()).trimmed().toStdString();
+    return {};
+}
+
 inline QString PdfText(const QString& path) {
     QString all;
     for (const QString& page : PdfPages(path))
