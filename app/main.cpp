@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <exception>
 #include <string>
+#include <sys/stat.h>
 
 #include "app/mainform.h"
 #include "app/programicon.h"
@@ -41,7 +42,7 @@ USB-serial bridge, and opens, edits, prints and saves data files (*.q27).
   FILE M ...   opens FILE alone, view only, without menu and toolbar; the main window at TOP,
                LEFT with HEIGHT and WIDTH, each when given
   --help       this text
-  --version    the program's version
+  --version    the program's version, and where its language file and manual were found
 
 Environment:
   QMVWIN_SERIAL_DEVICE   the instrument's serial device, instead of the first CP210x bridge
@@ -58,7 +59,16 @@ bool AnswerInformationSwitch(int argc, char** argv) {
         return true;
     }
     if (a == "--version") {
-        std::printf("qmvwin %s\n", qmv::VersionText().c_str());
+        // Where the shared files were found too: the first thing to know about an installation.
+        const std::string folder = qmv::ProgramFolder();
+        const auto shown = [](const std::string& path) {
+            struct stat st {};
+            return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? path
+                                                                         : path + " (missing)";
+        };
+        std::printf("qmvwin %s\nlanguage file: %s\nmanual: %s\n", qmv::VersionText().c_str(),
+                    shown(qmv::FindLanguageFile(folder)).c_str(),
+                    shown(qmv::FindManual(folder)).c_str());
         return true;
     }
     return false;
