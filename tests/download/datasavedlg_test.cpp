@@ -9,7 +9,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTreeWidget>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <memory>
 #include <string>
@@ -419,11 +422,28 @@ TEST_F(DataSaveDlgDownload, FailuresShowTheirMessages) {
     EXPECT_EQ(dlg->stNoData->text(), "Error");
     EXPECT_EQ(dialogs.beeps, 2);
 
-    // A device that does not identify itself: the sensor list stands in the model area.
+    // A port another program holds: the warning adds why.
     ASSERT_TRUE(sim.Start({"--id", "XYZ99", "--line-rate", "0"}));
     ASSERT_EQ(host.link.FindPort(), FindPortFound);
+    const int held = ::open(sim.Path().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    dlg->FormShow();
+    ::close(held);
+    EXPECT_EQ(dlg->LastResult(), DownloadNoDevice);
+    ASSERT_EQ(dialogs.messages.size(), 3u);
+    EXPECT_TRUE(dialogs.messages[2].text.startsWith(
+        QString::fromStdString(InterfaceTexts().Text("Msg", "MsgComErr0") + "\n" +
+                               InterfaceTexts().Text("Msg", "MsgPortBusy"))))
+        << dialogs.messages[2].text.toStdString();
+
+    // A device that does not identify itself: the sensor list stands in the model area, and the
+    // warning is the plain one again.
     dlg->FormShow();
     EXPECT_EQ(dlg->LastResult(), DownloadNoDevice);
+    ASSERT_EQ(dialogs.messages.size(), 4u);
+    EXPECT_EQ(dialogs.messages[3].text,
+              QString::fromStdString(InterfaceTexts().Text("Msg", "MsgComErr0")));
     EXPECT_EQ(dlg->DeviceType(), DeviceUnknown);
     EXPECT_TRUE(dlg->edQMV27->isHidden());
     EXPECT_FALSE(dlg->cbModelList->isHidden());
