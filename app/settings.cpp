@@ -49,8 +49,9 @@ ProgramSettings ReadSettings(QSettings& store, const QSize& screen,
     s.DataFolder = folder.isValid() && !folder.toString().trimmed().isEmpty() ? folder.toString()
                                                                               : defaultDataFolder;
     s.DListIndex = ReadInt(store, "DListIndex", 0);
-    s.Width = ReadInt(store, "Width", screen.width() / 3 * 2);
-    s.Height = ReadInt(store, "Height", screen.height() / 3 * 2);
+    // Three quarters of the screen at first: room for a document window with its chart.
+    s.Width = ReadInt(store, "Width", screen.width() * 3 / 4);
+    s.Height = ReadInt(store, "Height", screen.height() * 3 / 4);
     s.Top = ReadInt(store, "Top", 0);
     s.Left = ReadInt(store, "Left", 0);
     s.WindowSt = ReadInt(store, "WindowSt", 0);

@@ -2,24 +2,26 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <algorithm>
 
 namespace qmv {
 
-PanelBar::PanelBar(const QList<int>& widths, QWidget* parent) : QFrame(parent) {
-    auto* layout = new QHBoxLayout(this);
+PanelBar::PanelBar(const QList<int>& widths, QWidget* parent) : QFrame(parent), widths_(widths) {
+    // The panels stand side by side on a strip of their own size: a bar narrower than the strip
+    // cuts the last panels off at its edge instead of pushing them over one another.
+    auto* strip = new QWidget(this);
+    auto* layout = new QHBoxLayout(strip);
     layout->setContentsMargins(1, 1, 1, 1);
     layout->setSpacing(2);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     for (int w : widths) {
-        auto* label = new QLabel(this);
+        auto* label = new QLabel(strip);
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         label->setFixedWidth(w);
         label->setTextFormat(Qt::PlainText);
         layout->addWidget(label);
         panels_.append(label);
     }
-    layout->addStretch(1);
-    // A narrow window cuts the last panels off rather than squeezing what stands beside the bar.
-    layout->setSizeConstraint(QLayout::SetNoConstraint);
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     setFixedHeight(fontMetrics().height() + 8);
 }
@@ -33,15 +35,13 @@ void PanelBar::SetText(int panel, const QString& text) {
         return;
     QLabel* label = panels_[panel];
     label->setText(text);
-    // A panel grows to the widest text it has shown, so that no figure is cut; it never shrinks,
-    // so the panels do not jump while the read-out follows the mouse.
-    if (label->sizeHint().width() > label->minimumWidth())
-        label->setFixedWidth(label->sizeHint().width());
+    // As wide as the design gives, wider where the text needs it in the font in use.
+    label->setFixedWidth(std::max(widths_[panel], text.isEmpty() ? 0 : label->sizeHint().width()));
 }
 
 void PanelBar::Clear() {
-    for (QLabel* l : panels_)
-        l->clear();
+    for (int i = 0; i < panels_.size(); ++i)
+        SetText(i, QString());
 }
 
 } // namespace qmv

@@ -19,6 +19,7 @@ public:
     void Clear();
 
 private:
+    QList<int> widths_;
     QList<QLabel*> panels_;
 };
 

@@ -1,21 +1,25 @@
-// Every window reads whole in English and Japanese, new documents open inside the frame, and
-// Qt's own dialogs speak the language of the program's texts.
+// Every window reads whole in English and Japanese, new documents open inside the frame, Qt's own
+// dialogs speak the language of the program's texts, and the pictures of docs/ in both languages.
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QHeaderView>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QStyle>
 #include <functional>
 
 #include "app/aboutbox.h"
 #include "app/systemsetdlg.h"
 #include "apptest.h"
 #include "data/codepage.h"
+#include "device/datasavedlg.h"
+#include "device/plxsetdlg.h"
 #include "device/tfmcomm.h"
 #include "document/graphsetdlg.h"
 #include "document/ineditor.h"
 #include "output/printsetdlg.h"
 #include "serial/okbottomdlg.h"
+#include "tests/device/simulator.h"
 #include "ui/qttranslation.h"
 
 namespace qmv::test {
@@ -43,6 +47,11 @@ QStringList CutTexts(QWidget* window) {
         for (const QString& line : label->text().split(QLatin1Char('\n')))
             need = std::max(need, fm.horizontalAdvance(line));
         report(label, label->text(), need, label->contentsRect().width() - indent);
+        // Nor may the edge of what holds it cut it off.
+        QRect shown = label->rect();
+        for (QWidget* w = label; w != window && w->parentWidget(); w = w->parentWidget())
+            shown = shown.translated(w->pos()) & w->parentWidget()->rect();
+        report(label, label->text(), label->width(), shown.width());
     }
     for (QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
         if (!button->isVisibleTo(window) || button->text().isEmpty())
@@ -53,6 +62,9 @@ QStringList CutTexts(QWidget* window) {
         if (!list->isVisibleTo(window))
             continue;
         const QFontMetrics fm = list->fontMetrics();
+        // The item view elides a text that does not fit between these margins.
+        const int cellMargins =
+            2 * (list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1);
         for (int c = 0; c < list->columnCount(); ++c) {
             if (list->isColumnHidden(c))
                 continue;
@@ -61,7 +73,7 @@ QStringList CutTexts(QWidget* window) {
                 report(list, caption, list->header()->sectionSizeHint(c), list->columnWidth(c));
             for (int r = 0; r < list->topLevelItemCount(); ++r) {
                 const QString text = list->topLevelItem(r)->text(c);
-                report(list, text, fm.horizontalAdvance(text) + 4, list->columnWidth(c));
+                report(list, text, fm.horizontalAdvance(text) + cellMargins, list->columnWidth(c));
             }
         }
     }
@@ -92,6 +104,20 @@ protected:
         form_->resize(1050, 675);
         form_->show();
         return *form_;
+    }
+
+    // The download dialog filled from the simulator standing for device ("qmv27" or "plx01").
+    TDataSaveDlg* Download(TMainForm& form, Simulator& sim, const char* device, const char* file) {
+        EXPECT_TRUE(
+            sim.Start({"--device", device, "--records",
+                       QStringLiteral(QMV_SOURCE_DIR "/examples/") + file, "--line-rate", "0"}));
+        form.Command("AcLoad")->trigger();
+        auto* dlg = form.findChild<TDataSaveDlg*>();
+        EXPECT_NE(dlg, nullptr);
+        if (dlg) {
+            EXPECT_GT(dlg->Info->topLevelItemCount(), 0) << dialogs_.LastMessage().toStdString();
+        }
+        return dlg;
     }
 
     void ExpectWhole(QWidget* window, const char* what) {
@@ -163,6 +189,28 @@ TEST_P(LookTest, EveryWindowShowsItsTextsWhole) {
              ExpectWhole(&form.ConnectPrompt(), "connection prompt");
              form.ConnectPrompt().hide();
          }},
+        {"download dialog, logger",
+         [&] {
+             Simulator sim;
+             if (TDataSaveDlg* dlg = Download(form, sim, "qmv27", "logger.q27")) {
+                 ExpectWhole(dlg, "download dialog");
+                 dlg->close();
+             }
+         }},
+        {"download dialog, sensor",
+         [&] {
+             Simulator sim;
+             if (TDataSaveDlg* dlg = Download(form, sim, "plx01", "sensor.q27")) {
+                 ExpectWhole(dlg, "download dialog");
+                 dlg->close();
+             }
+         }},
+        {"timing dialog",
+         [&] {
+             TPLXSetDlg dlg(&form, form.Link(), &form.ConnectPrompt(), QStringLiteral("10"));
+             dlg.show();
+             ExpectWhole(&dlg, "timing dialog");
+         }},
         {"communication window",
          [&] {
              form.CommWindow().show();
@@ -175,6 +223,57 @@ TEST_P(LookTest, EveryWindowShowsItsTextsWhole) {
         SCOPED_TRACE(what);
         run();
     }
+}
+
+// The main window with a logger and a sensor document, and the download dialog: for the README
+// and the manual, in docs/ when QMV_WRITE_SCREENSHOTS is set, else beside the build.
+TEST_P(LookTest, Screenshots) {
+    TMainForm& form = LanguageForm();
+    // Wide enough for two tiled documents that each show their read-out whole.
+    form.resize(1800, 800);
+    form.Command("AcStdLine")->setChecked(true);
+    form.Command("AcPoint")->setChecked(true);
+    form.OpenDroppedFiles({QStringLiteral(QMV_SOURCE_DIR "/examples/logger.q27"),
+                           QStringLiteral(QMV_SOURCE_DIR "/examples/sensor.q27")});
+    ASSERT_EQ(form.Documents().size(), 2u);
+    form.Command("AcTile")->trigger();
+    for (TMDIChild* doc : form.Documents()) {
+        doc->SelectRow(3);
+        doc->ShowDetails();
+        doc->Chart1->readout(3);
+        doc->DrawChart();
+    }
+    QCoreApplication::processEvents();
+
+    const QString dir = qEnvironmentVariableIsSet("QMV_WRITE_SCREENSHOTS")
+                            ? QStringLiteral(QMV_SOURCE_DIR "/docs")
+                            : QStringLiteral(QMV_BINARY_DIR "/artifacts");
+    QDir().mkpath(dir);
+    const QString language = GetParam().codePage == 932 ? "ja" : "en";
+    const auto save = [&](QWidget& w, const QString& name) {
+        QCoreApplication::processEvents();
+        // At most 256 colours: a few tens of kilobytes each.
+        const QImage image = w.grab().toImage().convertToFormat(
+            QImage::Format_Indexed8, Qt::ThresholdDither | Qt::AvoidDither);
+        EXPECT_FALSE(image.isNull());
+        EXPECT_TRUE(image.save(dir + "/" + name + "-" + language + ".png", "PNG", 0));
+        return image;
+    };
+    ExpectWhole(&form, "pictured main window");
+    const QImage main = save(form, QStringLiteral("main"));
+    // Something was drawn beyond the background: the chart's blue series at least.
+    int blue = 0;
+    for (int y = 0; y < main.height(); y += 2)
+        for (int x = 0; x < main.width(); x += 2)
+            blue += QColor(main.pixel(x, y)) == QColor(0, 0, 255) ? 1 : 0;
+    EXPECT_GT(blue, 50);
+
+    Simulator sim;
+    TDataSaveDlg* dlg = Download(form, sim, "qmv27", "logger.q27");
+    ASSERT_NE(dlg, nullptr);
+    dlg->Info->topLevelItem(0)->setSelected(true);
+    ExpectWhole(dlg, "pictured download dialog");
+    save(*dlg, QStringLiteral("download"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, LookTest,

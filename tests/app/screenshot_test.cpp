@@ -1,5 +1,5 @@
-// Renders the main window with a logger and a sensor document, for a person to look at, and
-// keeps the sample files of examples/ byte-exact with the program's own writer.
+// Keeps the sample files of examples/ byte-exact with the program's own writer (the pictures made
+// from them are in look_test.cpp).
 #include <QApplication>
 #include <QImage>
 #include <QMdiArea>
@@ -36,37 +36,6 @@ TEST(Examples, SampleFilesAreWhatTheWriterProduces) {
         EXPECT_EQ(back.Records, doc.Records);
         EXPECT_NO_THROW(CheckForDisplay(back));
     }
-}
-
-class ScreenshotTest : public AppTest {};
-
-TEST_F(ScreenshotTest, MainWindowWithTwoDocuments) {
-    TMainForm& form = Form({QStringLiteral(QMV_SOURCE_DIR "/examples/sensor.q27")});
-    form.resize(1280, 800);
-    form.Command("AcStdLine")->setChecked(true);
-    form.Command("AcPoint")->setChecked(true);
-    form.OpenDroppedFiles({QStringLiteral(QMV_SOURCE_DIR "/examples/logger.q27")});
-    ASSERT_EQ(form.Documents().size(), 2u);
-    EXPECT_TRUE(dialogs_.messages.empty());
-    form.Command("AcTile")->trigger();
-    for (TMDIChild* doc : form.Documents())
-        doc->DrawChart();
-    QApplication::processEvents();
-
-    const QImage image = form.grab().toImage();
-    ASSERT_FALSE(image.isNull());
-    const QString dir = QStringLiteral(QMV_BINARY_DIR "/artifacts");
-    QDir().mkpath(dir);
-    EXPECT_TRUE(image.save(dir + "/qmvwin-main.png"));
-    if (qEnvironmentVariableIsSet("QMV_WRITE_SCREENSHOT")) {
-        EXPECT_TRUE(image.save(QStringLiteral(QMV_SOURCE_DIR "/docs/screenshot.png")));
-    }
-    // Something was drawn beyond the background: the chart's blue series at least.
-    int blue = 0;
-    for (int y = 0; y < image.height(); y += 2)
-        for (int x = 0; x < image.width(); x += 2)
-            blue += QColor(image.pixel(x, y)) == QColor(0, 0, 255) ? 1 : 0;
-    EXPECT_GT(blue, 50);
 }
 
 } // namespace

@@ -9,10 +9,13 @@ namespace {
 
 class SettingsTest : public AppTest {};
 
-TEST_F(SettingsTest, FirstStartTakesTwoThirdsOfTheScreen) {
+TEST_F(SettingsTest, FirstStartTakesThreeQuartersOfTheScreen) {
     TMainForm& form = Form();
-    EXPECT_EQ(form.width(), 910); // 1366 / 3 * 2
-    EXPECT_EQ(form.height(), 512);
+    EXPECT_EQ(form.width(), 1024); // 1366 * 3 / 4
+    EXPECT_EQ(form.height(), 576);
+    // Room for a document at its full size.
+    TMDIChild* doc = form.CreateDocument();
+    EXPECT_EQ(doc->parentWidget()->size(), QSize(820, 470));
     EXPECT_EQ(form.Settings().DataFolder, DataFolderPath());
     EXPECT_TRUE(QDir(DataFolderPath()).exists());
     EXPECT_EQ(form.SensorModelIndex, 0);
@@ -45,8 +48,8 @@ TEST_F(SettingsTest, UnreadableValuesGiveTheirDefaults) {
     store->setValue("Graph/Point", "perhaps");
     store->setValue("Print/Memo", false);
     const ProgramSettings s = ReadSettings(*store, QSize(1200, 900), "folder");
-    EXPECT_EQ(s.Width, 800);
-    EXPECT_EQ(s.Height, 600);
+    EXPECT_EQ(s.Width, 900);
+    EXPECT_EQ(s.Height, 675);
     EXPECT_FALSE(s.Point);
     EXPECT_FALSE(s.Print[PrintMemo]);
     EXPECT_TRUE(s.Print[PrintGraph]);
