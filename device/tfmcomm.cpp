@@ -4,6 +4,7 @@
 
 #include <QCloseEvent>
 #include <QFont>
+#include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QScreen>
@@ -14,26 +15,48 @@
 namespace qmv {
 
 TfmComm::TfmComm(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint) {
+    // Window managers give every titled window a close button (some also minimise and maximise),
+    // so the window draws its own border and caption and asks for no frame at all.
+    : QDialog(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
     setObjectName(QStringLiteral("fmComm"));
     setWindowTitle(QStringLiteral("Comm"));
-    setFixedSize(152, 89);
 
-    lbJotai = new QLabel(QStringLiteral("State"), this);
+    auto* border = new QFrame(this);
+    border->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    border->setLineWidth(2);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(border);
+
+    lbCaption = new QLabel(windowTitle(), border);
+    lbCaption->setObjectName(QStringLiteral("lbCaption"));
+    lbCaption->setAlignment(Qt::AlignCenter);
+    lbCaption->setAutoFillBackground(true);
+    lbCaption->setBackgroundRole(QPalette::Highlight);
+    lbCaption->setForegroundRole(QPalette::HighlightedText);
+    lbCaption->setMargin(2);
+
+    lbJotai = new QLabel(QStringLiteral("State"), border);
     lbJotai->setObjectName(QStringLiteral("lbJotai"));
     lbJotai->setAlignment(Qt::AlignCenter);
     QFont f = lbJotai->font();
     f.setBold(true);
     f.setPixelSize(24);
     lbJotai->setFont(f);
-    lbProgress = new QLabel(this);
+    // Hidden and shown as it blinks, without moving what stands below it.
+    QSizePolicy keepPlace = lbJotai->sizePolicy();
+    keepPlace.setRetainSizeWhenHidden(true);
+    lbJotai->setSizePolicy(keepPlace);
+    lbProgress = new QLabel(border);
     lbProgress->setObjectName(QStringLiteral("lbProgress"));
     lbProgress->setAlignment(Qt::AlignCenter);
-    auto* layout = new QVBoxLayout(this);
+    auto* layout = new QVBoxLayout(border);
     layout->setContentsMargins(2, 2, 2, 2); // the big state text needs most of the width
+    layout->setSpacing(2);
+    layout->addWidget(lbCaption);
     layout->addWidget(lbJotai, 1);
     layout->addWidget(lbProgress);
+    Fit();
 
     // The main window is disabled while a command runs, and this window with it; it is drawn in
     // the enabled colours all the same, since it is the one thing alive on the screen.
@@ -51,12 +74,18 @@ TfmComm::TfmComm(QWidget* parent)
 
 void TfmComm::FormShow() {
     setWindowTitle(Tx("QMVComm", "Caption"));
-    // Wide enough for the caption beside the window manager's title-bar margins.
-    setFixedSize(std::max(152, fontMetrics().horizontalAdvance(windowTitle()) + 64), 89);
+    lbCaption->setText(windowTitle());
     lbJotai->setText(Tx("QMVComm", "MsgJotai"));
+    Fit();
     lbJotai->setVisible(true);
     lbProgress->clear();
     Timer1->start(BlinkMs);
+}
+
+void TfmComm::Fit() {
+    // A client area of 152 x 89 below the caption, wider where the texts need it.
+    const QSize texts = layout()->sizeHint();
+    setFixedSize(std::max(152, texts.width()), lbCaption->sizeHint().height() + 89);
 }
 
 void TfmComm::Timer1Timer() {
@@ -88,12 +117,12 @@ void TfmComm::keyPressEvent(QKeyEvent* event) {
 }
 
 void TfmComm::showEvent(QShowEvent* event) {
-    // Centred on the main window, which owns it.
+    FormShow();
+    // Centred on the main window, which owns it, at the size its texts gave it.
     if (QWidget* owner = parentWidget()) {
         const QRect frame = owner->window()->frameGeometry();
         move(frame.center() - rect().center());
     }
-    FormShow();
     QDialog::showEvent(event);
 }
 

@@ -14,6 +14,7 @@ class TfmComm : public QDialog {
 public:
     explicit TfmComm(QWidget* parent = nullptr);
 
+    QLabel* lbCaption = nullptr; // the window's own caption: it has no title bar
     QLabel* lbJotai = nullptr;
     // Blocks received so far in a download; empty until the first block.
     QLabel* lbProgress = nullptr;
@@ -31,6 +32,7 @@ public:
     void ShowProgress(int blocks);
 
 protected:
+    void Fit();
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     // Only the program closes it: the user would lose the only sign that a transfer goes on.

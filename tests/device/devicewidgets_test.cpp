@@ -1,5 +1,6 @@
 // The state window and what the main window does around a device command.
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QTimer>
 #include <QWidget>
@@ -23,8 +24,24 @@ TEST(TfmComm, BlinksWhileShownAndStopsWhenClosed) {
     comm.show();
     EXPECT_EQ(comm.windowTitle(), QStringLiteral("Communication"));
     EXPECT_EQ(comm.lbJotai->text(), QStringLiteral("Working..."));
-    EXPECT_EQ(comm.size(), QSize(152, 89));
+    // Its own caption over a client area of 152 x 89: no title bar, so no buttons to close it.
+    EXPECT_EQ(comm.lbCaption->text(), QStringLiteral("Communication"));
+    EXPECT_EQ(comm.size(), QSize(152, comm.lbCaption->sizeHint().height() + 89));
+    EXPECT_TRUE(comm.windowFlags() & Qt::FramelessWindowHint);
     EXPECT_TRUE(comm.windowFlags() & Qt::WindowStaysOnTopHint);
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(&comm, &escape);
+    EXPECT_TRUE(comm.isVisible());
+    // Drawn enabled while the main window, and it with it, is disabled for the command.
+    main.setEnabled(false);
+    EXPECT_FALSE(comm.isEnabled());
+    const QPalette look = comm.lbJotai->palette();
+    EXPECT_EQ(look.color(QPalette::Disabled, QPalette::WindowText),
+              look.color(QPalette::Active, QPalette::WindowText));
+    main.setEnabled(true);
+    // The blocks of a download so far.
+    comm.ShowProgress(12);
+    EXPECT_EQ(comm.lbProgress->text(), QStringLiteral("12"));
     EXPECT_TRUE(comm.Timer1->isActive());
     EXPECT_EQ(comm.Timer1->interval(), 800);
     EXPECT_TRUE(comm.lbJotai->isVisible());
@@ -39,6 +56,7 @@ TEST(TfmComm, BlinksWhileShownAndStopsWhenClosed) {
     comm.show();
     EXPECT_TRUE(comm.lbJotai->isVisible());
     EXPECT_TRUE(comm.Timer1->isActive());
+    EXPECT_EQ(comm.lbProgress->text(), QString());
 }
 
 TEST(WindowCommandUi, DisablesTheMainWindowWhileACommandRuns) {
