@@ -33,9 +33,20 @@ void FitColumns(QTreeWidget* list, const QStringList& samples) {
 
 int ColumnsWidth(const QTreeWidget* list) {
     int width = 2 * list->frameWidth() + list->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-    for (int c = 0; c < list->columnCount(); ++c)
-        if (!list->isColumnHidden(c))
+    int last = list->columnCount() - 1;
+    while (last >= 0 && list->isColumnHidden(last))
+        --last;
+    for (int c = 0; c <= last; ++c) {
+        if (list->isColumnHidden(c))
+            continue;
+        // A stretched last column fills whatever room it is given: count what it needs.
+        if (c == last && list->header()->stretchLastSection()) {
+            const QAbstractItemView* view = list;
+            width += std::max(list->header()->sectionSizeHint(c), view->sizeHintForColumn(c));
+        } else {
             width += list->columnWidth(c);
+        }
+    }
     return width;
 }
 

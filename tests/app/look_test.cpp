@@ -194,6 +194,12 @@ TEST_P(LookTest, EveryWindowShowsItsTextsWhole) {
              Simulator sim;
              if (TDataSaveDlg* dlg = Download(form, sim, "qmv27", "logger.q27")) {
                  ExpectWhole(dlg, "download dialog");
+                 // A new download (F5 from the dialog) finds the room it needs already there.
+                 const QSize size = dlg->size();
+                 EXPECT_TRUE(dlg->actions().contains(form.Command("AcLoad")));
+                 form.Command("AcLoad")->trigger();
+                 EXPECT_EQ(dlg->Info->topLevelItemCount(), 30);
+                 EXPECT_EQ(dlg->size(), size);
                  dlg->close();
              }
          }},
