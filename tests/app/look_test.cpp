@@ -20,6 +20,7 @@
 #include "output/printsetdlg.h"
 #include "serial/okbottomdlg.h"
 #include "tests/device/simulator.h"
+#include "ui/platformdialogs.h"
 #include "ui/qttranslation.h"
 
 namespace qmv::test {
@@ -307,6 +308,13 @@ TEST_F(PlacementTest, NewDocumentsOpenInsideTheFrame) {
     QCoreApplication::processEvents();
     for (TMDIChild* doc : form.Documents())
         EXPECT_GE(doc->Chart1->width(), doc->width() / 2 - 4);
+}
+
+TEST(FileDialogFilter, PatternsShowOnceAndAllFilesMeansEveryFile) {
+    EXPECT_EQ(QtFilter(QLatin1String(OpenFilter)),
+              QStringLiteral("QMVwinFie (*.q27);;AllFiles (*)"));
+    EXPECT_EQ(QtFilter(QLatin1String(TextFilter)), QStringLiteral("TextFiles (*.txt)"));
+    EXPECT_EQ(QtFilter(QStringLiteral("Data|*.a;*.b")), QStringLiteral("Data (*.a *.b)"));
 }
 
 TEST(QtTranslation, JapaneseCodePageGivesJapaneseButtons) {
