@@ -128,6 +128,20 @@ TEST_F(DocumentsTest, BadFileLeavesAnEmptyDocumentUnderItsOldCaption) {
     EXPECT_EQ(dialogs_.messages[0].kind, MessageKind::Error);
 }
 
+TEST_F(DocumentsTest, FileOverTheRecordLimitSaysSo) {
+    TMainForm& form = Form();
+    QByteArray bytes = "1.0.0.0,01,0,0600,0000,0200,\r\n";
+    for (int i = 0; i < 251; ++i)
+        bytes += "00001,0123,0456,0789,045,0,2010/05/31 14:05,0,1,2,3,x,\r\n";
+    form.OpenDroppedFiles({WriteRaw("many.q27", bytes)});
+    EXPECT_EQ(form.ActiveDocument()->RecordCount(), 0);
+    ASSERT_EQ(dialogs_.messages.size(), 1u);
+    EXPECT_EQ(dialogs_.messages[0].text,
+              QStringLiteral("The data contains an invalid value.\r\n"
+                             "The file is damaged or is not a data file.\r\n"
+                             "A document can hold at most 250 records."));
+}
+
 TEST_F(DocumentsTest, RecordThatCannotBeShownEmptiesTheDocumentUnderTheFileName) {
     TMainForm& form = Form();
     DocumentData d = LoggerDoc({"100", "1x0"});

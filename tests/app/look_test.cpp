@@ -301,8 +301,10 @@ TEST_F(PlacementTest, NewDocumentsOpenInsideTheFrame) {
     }
     const QList<QMdiSubWindow*> subs = form.MdiArea()->subWindowList();
     ASSERT_EQ(subs.size(), 5);
-    for (QMdiSubWindow* sub : subs)
+    for (QMdiSubWindow* sub : subs) {
         EXPECT_TRUE(area.contains(sub->frameGeometry())) << sub->windowTitle().toStdString();
+        EXPECT_EQ(sub->windowIcon().cacheKey(), form.windowIcon().cacheKey()); // not Qt's logo
+    }
     // Tiled into a narrow strip, each chart still has half of its document.
     form.Command("AcTile")->trigger();
     QCoreApplication::processEvents();
