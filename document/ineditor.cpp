@@ -33,6 +33,8 @@ constexpr int ShortGroupHeight = 190;
 constexpr int TallGroupHeight = 345;
 constexpr int ShortButtonTop = 254;
 constexpr int TallButtonTop = 410;
+// Left edge of the fields in the group, right of the longest label.
+constexpr int FieldLeft = 118;
 
 // The note counts bytes of the code page, as its column in the data file does.
 class NoteValidator : public QValidator {
@@ -52,8 +54,8 @@ QComboBox* MakeList(QWidget* parent, const QStringList& items, const QRect& at) 
 
 QLabel* MakeLabel(QWidget* parent, int top) {
     auto* label = new QLabel(parent);
-    // Up to the fields' edge: the longest Japanese names need 108 pixels.
-    label->setGeometry(1, top + 3, 108, 18);
+    // The longest Japanese names need 108 pixels; the fields stand right of them.
+    label->setGeometry(8, top + 3, 108, 18);
     label->setTextFormat(Qt::PlainText);
     return label;
 }
@@ -73,64 +75,64 @@ TInEditor::TInEditor(QWidget* parent)
     setModal(true);
 
     lbModel = new QLabel(this);
-    lbModel->setGeometry(20, 15, 80, 18);
+    lbModel->setGeometry(16, 15, 94, 18);
     edQMV27 = new QLineEdit(this);
-    edQMV27->setGeometry(110, 12, 190, 22);
+    edQMV27->setGeometry(8 + FieldLeft, 12, 190, 22); // in line with the group's fields
     edQMV27->setReadOnly(true);
     edQMV27->setFocusPolicy(Qt::NoFocus);
     cbModelList = new QComboBox(this);
-    cbModelList->setGeometry(110, 12, 190, 22);
+    cbModelList->setGeometry(8 + FieldLeft, 12, 190, 22);
 
     gbSettei = new QGroupBox(this);
     lbRecord = MakeLabel(gbSettei, 22);
     edRecord = new QLineEdit(gbSettei);
-    edRecord->setGeometry(110, 22, 40, 22);
+    edRecord->setGeometry(FieldLeft, 22, 40, 22);
     edRecord->setReadOnly(true);
     edRecord->setMaxLength(3);
     edRecord->setFocusPolicy(Qt::NoFocus);
 
     lbDataNo = MakeLabel(gbSettei, 52);
     edDataNo = new QLineEdit(gbSettei);
-    edDataNo->setGeometry(110, 52, 60, 22);
+    edDataNo->setGeometry(FieldLeft, 52, 60, 22);
     edDataNo->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edDataNo));
 
     lbNichiji = MakeLabel(gbSettei, 82);
     meNichiji = new QLineEdit(gbSettei);
-    meNichiji->setGeometry(110, 82, 140, 22);
+    meNichiji->setGeometry(FieldLeft, 82, 140, 22);
     // Literal characters kept, so the record takes the text exactly as shown.
     meNichiji->setInputMask(QStringLiteral("9999/99/99 99:99"));
     lbEx = new QLabel(gbSettei);
-    lbEx->setGeometry(110, 106, 200, 16);
+    lbEx->setGeometry(FieldLeft, 106, 196, 16);
 
     lbNote = MakeLabel(gbSettei, 130);
     edNote = new QLineEdit(gbSettei);
-    edNote->setGeometry(110, 130, 190, 22);
+    edNote->setGeometry(FieldLeft, 130, 190, 22);
     edNote->setValidator(new NoteValidator(edNote));
 
     // Below the short layout's group box: seen only in the tall one.
     lbOnatsu = MakeLabel(gbSettei, 200);
     seOnatsu = new QSpinBox(gbSettei);
-    seOnatsu->setGeometry(110, 200, 70, 22);
+    seOnatsu->setGeometry(FieldLeft, 200, 70, 22);
     seOnatsu->setRange(0, 999);
     lbNR = MakeLabel(gbSettei, 230);
     cbNR = MakeList(gbSettei,
                     {QStringLiteral("OFF"), QStringLiteral("Lv.1"), QStringLiteral("Lv.2"),
                      QStringLiteral("Lv.3")},
-                    QRect(110, 230, 90, 22));
+                    QRect(FieldLeft, 230, 90, 22));
     lbBPF = MakeLabel(gbSettei, 260);
     cbHPF = MakeList(gbSettei,
                      {QStringLiteral("100 Hz"), QStringLiteral("200 Hz"), QStringLiteral("400 Hz"),
                       QStringLiteral("Through")},
-                     QRect(110, 260, 90, 22));
+                     QRect(FieldLeft, 260, 90, 22));
     cbLPF = MakeList(gbSettei,
                      {QStringLiteral("2200 Hz"), QStringLiteral("1200 Hz"),
                       QStringLiteral("800 Hz"), QStringLiteral("600 Hz"), QStringLiteral("400 Hz")},
-                     QRect(205, 260, 95, 22));
+                     QRect(FieldLeft + 95, 260, 95, 22));
     lbNF = MakeLabel(gbSettei, 290);
     cbNF = MakeList(gbSettei,
                     {QStringLiteral("OFF"), QStringLiteral("50 Hz"), QStringLiteral("60 Hz")},
-                    QRect(110, 290, 90, 22));
+                    QRect(FieldLeft, 290, 90, 22));
 
     btnSettei = new QPushButton(this);
     btnDelete = new QPushButton(this);
