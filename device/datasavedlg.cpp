@@ -115,6 +115,10 @@ TDataSaveDlg::TDataSaveDlg(DownloadHost& host, QWidget* parent)
     Info->setColumnWidth(0, 65);
     Info->setColumnWidth(1, 65);
     Info->setColumnWidth(2, 110);
+    // The flag column takes what its caption and flags need (FitList), not what is left over;
+    // the dialog is made wide enough for all four.
+    Info->header()->setStretchLastSection(false);
+    Info->setColumnWidth(3, 0);
     stNoData = new QLabel(Info->viewport());
     stNoData->setAlignment(Qt::AlignCenter);
     stNoData->setGeometry(0, 20, 280, 40);
@@ -324,8 +328,10 @@ void TDataSaveDlg::FitList() {
     FitColumns(Info,
                {QStringLiteral("00000"), QStringLiteral("000"), QStringLiteral("0000/00/00 00:00"),
                 Info->headerItem() ? Info->headerItem()->text(3) : QString()});
-    const int margins = width() - Info->width();
-    const int need = ColumnsWidth(Info) + (isVisible() ? margins : 24);
+    // What stands beside the list, as the layout places it now.
+    layout()->activate();
+    const int beside = width() - Info->width();
+    const int need = ColumnsWidth(Info) + beside;
     if (width() < need)
         resize(need, height());
 }

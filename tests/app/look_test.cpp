@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QScrollBar>
 #include <QStyle>
 #include <functional>
 
@@ -62,6 +63,9 @@ QStringList CutTexts(QWidget* window) {
     for (QTreeWidget* list : window->findChildren<QTreeWidget*>()) {
         if (!list->isVisibleTo(window))
             continue;
+        // Every column in view, none behind a horizontal scroll bar.
+        if (list->horizontalScrollBar()->isVisibleTo(window))
+            cut << QStringLiteral("%1: columns out of view").arg(list->objectName());
         const QFontMetrics fm = list->fontMetrics();
         // The item view elides a text that does not fit between these margins.
         const int cellMargins =
