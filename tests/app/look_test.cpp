@@ -91,6 +91,10 @@ struct Language {
     int codePage;
 };
 
+void PrintTo(const Language& language, std::ostream* out) {
+    *out << language.name;
+}
+
 class LookTest : public AppTest, public ::testing::WithParamInterface<Language> {
 protected:
     void SetUp() override {
