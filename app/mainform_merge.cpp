@@ -22,7 +22,7 @@ void TMainForm::AcGraphSUMExecute() {
     if (!Dialogs().OpenFiles(this, request, files) || files.isEmpty())
         return;
     mergeFileName_ = QFileInfo(files.front()).fileName();
-    doc->MergeDataFile(files.front());
+    doc->MergeDataFiles(files);
 }
 
 } // namespace qmv

@@ -192,12 +192,14 @@ void CheckForDisplay(const DocumentData& doc) {
         StrToInt(r.DataNo);
         StrToInt(r.MinDb);
     }
-    if (doc.Model == ModelQMV27 && !doc.Records.empty()) {
-        const recReadDataSeg& r = doc.Records.front();
-        StrToInt(r.HpfCode);
-        StrToInt(r.LpfCode);
-        StrToInt(r.NfCode);
-        StrToInt(r.NrCode);
+    // Any record may be the one selected, so every record's filter codes must read.
+    if (doc.Model == ModelQMV27) {
+        for (const recReadDataSeg& r : doc.Records) {
+            StrToInt(r.HpfCode);
+            StrToInt(r.LpfCode);
+            StrToInt(r.NfCode);
+            StrToInt(r.NrCode);
+        }
     }
 }
 

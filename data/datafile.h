@@ -19,6 +19,12 @@ struct DocumentData {
     int StdLevel = 200;
     std::vector<recReadDataSeg> Records; // at most MaxRecords
     std::vector<std::string> Memo;       // memo lines, without line ends
+
+    bool operator==(const DocumentData& o) const {
+        return Model == o.Model && BarGraph == o.BarGraph && AxisMax == o.AxisMax &&
+               AxisMin == o.AxisMin && StdLevel == o.StdLevel && Records == o.Records &&
+               Memo == o.Memo;
+    }
 };
 
 // Column layout of a record line.

@@ -114,9 +114,11 @@ RecordEdit MoveRecordsTo(const DocumentData& doc, const std::vector<int>& select
     if (first < 0 || t == first)
         return {};
     RecordEdit edit;
-    edit.outcome = RecordEditOutcome::Changed;
     edit.after = doc;
     edit.after.Records = MoveRecords(doc.Records, selected, t);
+    if (edit.after.Records == doc.Records)
+        return {};
+    edit.outcome = RecordEditOutcome::Changed;
     edit.selectRow = t;
     return edit;
 }
@@ -127,16 +129,18 @@ std::vector<recReadDataSeg> MoveRecords(const std::vector<recReadDataSeg>& recor
     std::vector<recReadDataSeg> block, rest;
     Split(records, flags, block, rest);
     const int count = static_cast<int>(records.size());
-    const int n = static_cast<int>(block.size());
-    int at;
+    const int first = FirstSelected(flags);
+    if (first < 0)
+        return records;
+    // Where the block goes among the records that stay: before the target row when it moves
+    // up, after it when it moves down, so the block lands where it was dropped.
+    int at = 0;
+    for (int i = 0; i < std::min(target, count); ++i)
+        at += !flags[i];
     if (target >= count - 1)
         at = static_cast<int>(rest.size());
-    else if (target < n)
-        at = target;
-    else
-        at = target - n + 1;
-    // Fewer unselected records than the position: the block goes to the end.
-    at = std::clamp(at, 0, static_cast<int>(rest.size()));
+    else if (target > first && !flags[target])
+        ++at;
     rest.insert(rest.begin() + at, block.begin(), block.end());
     return rest;
 }

@@ -54,13 +54,12 @@ RecordEdit DeleteRecords(const DocumentData& doc, const std::vector<int>& select
 RecordEdit DropRecords(const DocumentData& doc, int targetRow, RecordClipboard& clip);
 
 // A drag within one document dropped on its list: the selected records as one block moved to
-// the target row. Unchanged when the target is the first selected row.
+// the target row. Unchanged when the order would stay as it is.
 RecordEdit MoveRecordsTo(const DocumentData& doc, const std::vector<int>& selected, int targetRow);
 
-// The rebuild of a move: the unselected records U in order, with the selected ones S inserted
-// as one block. target at or past the last row: U then S; target < |S|: after the first target
-// records of U; otherwise after the first target - |S| + 1. A block position past the end of U
-// puts the block at the end, so no record is ever lost or doubled.
+// The rebuild of a move: the selected records S as one block among the unselected ones U, both
+// in list order. A block moved up lands before the target row, one moved down after it; a target
+// at or past the last row puts it at the end. No record is ever lost or doubled.
 std::vector<recReadDataSeg> MoveRecords(const std::vector<recReadDataSeg>& records,
                                         const std::vector<int>& selected, int target);
 

@@ -240,6 +240,7 @@ void TInEditor::FillFields() {
     edDataNo->setText(dataNo);
     meNichiji->setText(ToQ(Record.Date));
     edNote->setText(ToQ(Record.Note));
+    noteShown_ = edNote->text();
     const int level = StrToInt(Record.MinDb);
     seOnatsu->setMinimum(std::min(0, level)); // showing a level never changes it
     seOnatsu->setValue(level);
@@ -288,7 +289,8 @@ void TInEditor::btnSetteiClick() {
     EditorFields fields;
     fields.dataNo = FromQ(edDataNo->text());
     fields.date = date;
-    fields.note = FromQ(edNote->text());
+    // A note nobody touched keeps its bytes, also those the code page cannot show.
+    fields.note = edNote->text() == noteShown_ ? Record.Note : FromQ(edNote->text());
     fields.level = seOnatsu->value();
     fields.levelOpen = tall_;
     fields.nrIndex = cbNR->currentIndex();

@@ -80,6 +80,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    QString noteShown_; // the note as the field showed it on opening
     void ApplyLayout();
     void ApplyTexts();
     void FillFields();

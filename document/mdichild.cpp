@@ -266,16 +266,19 @@ void TMDIChild::SetRecords(std::vector<recReadDataSeg> records, int model) {
 }
 
 std::vector<std::string> TMDIChild::MemoLines() const {
-    // Lines the user did not touch keep their exact bytes, including any the code page cannot
-    // show.
-    std::vector<std::string> lines;
     const QString text = Memo1->toPlainText();
     if (text.isEmpty())
-        return lines;
+        return {};
     if (!memoTouched_)
         return data_.Memo;
-    for (const QString& line : text.split(QLatin1Char('\n')))
-        lines.push_back(FromQ(line));
+    // Lines the user did not change keep their exact bytes, including bytes the code page cannot
+    // show; only the lines typed into are taken from the text.
+    const QStringList now = text.split(QLatin1Char('\n'));
+    const bool known = now.size() == static_cast<qsizetype>(memoLineBytes_.size());
+    std::vector<std::string> lines;
+    lines.reserve(now.size());
+    for (qsizetype i = 0; i < now.size(); ++i)
+        lines.push_back(known && memoLineBytes_[i] ? *memoLineBytes_[i] : FromQ(now[i]));
     return lines;
 }
 
@@ -284,11 +287,21 @@ void TMDIChild::SetMemoLines(const std::vector<std::string>& lines) {
     QStringList text;
     for (const std::string& l : lines)
         text << ToQ(l);
-    memoText_ = text.join(QLatin1Char('\n'));
-    Memo1->setPlainText(memoText_);
+    Memo1->setPlainText(text.join(QLatin1Char('\n')));
+    // The text as the control holds it (no-break spaces come back as blanks), so that a change
+    // is measured against what the user saw.
+    memoText_ = Memo1->toPlainText();
     memoTouched_ = false;
     data_.Memo = lines;
+    KeepMemoBytes(lines);
     settingMemo_ = false;
+}
+
+void TMDIChild::KeepMemoBytes(const std::vector<std::string>& lines) {
+    const qsizetype shown = memoText_.count(QLatin1Char('\n')) + 1;
+    memoLineBytes_.assign(shown, std::nullopt);
+    if (shown == static_cast<qsizetype>(lines.size()))
+        memoLineBytes_.assign(lines.begin(), lines.end());
 }
 
 void TMDIChild::RestoreMemo(const MemoState& state) {
@@ -296,8 +309,9 @@ void TMDIChild::RestoreMemo(const MemoState& state) {
         SetMemoLines(state.bytes);
     } else {
         settingMemo_ = true;
-        memoText_ = state.text;
-        Memo1->setPlainText(memoText_);
+        Memo1->setPlainText(state.text);
+        memoText_ = Memo1->toPlainText();
+        memoLineBytes_ = state.lines;
         memoTouched_ = true;
         settingMemo_ = false;
     }
@@ -329,8 +343,26 @@ void TMDIChild::Memo1Change() {
         ++tail;
     const int removed = oldSize - head - tail;
     const int added = newSize - head - tail;
-    MemoState before{!memoTouched_, data_.Memo, memoText_, head + removed};
-    MemoState after{false, {}, text, Memo1->textCursor().position()};
+    MemoState before{!memoTouched_, data_.Memo, memoText_, memoLineBytes_, head + removed};
+
+    // The lines the change reached lose their bytes and are taken from the text from now on; a
+    // line that came through unchanged (Enter at its end or its start) keeps them.
+    const QStringList oldLines = memoText_.split(QLatin1Char('\n'));
+    const QStringList newLines = text.split(QLatin1Char('\n'));
+    const qsizetype first = memoText_.left(head).count(QLatin1Char('\n'));
+    const qsizetype oldLast = first + memoText_.mid(head, removed).count(QLatin1Char('\n'));
+    const qsizetype newLast = first + text.mid(head, added).count(QLatin1Char('\n'));
+    if (memoLineBytes_.size() != static_cast<std::size_t>(oldLines.size()))
+        memoLineBytes_.assign(oldLines.size(), std::nullopt);
+    std::vector<std::optional<std::string>> reached(newLast - first + 1);
+    if (oldLines[first] == newLines[first])
+        reached.front() = memoLineBytes_[first];
+    if (oldLines[oldLast] == newLines[newLast])
+        reached.back() = memoLineBytes_[oldLast];
+    memoLineBytes_.erase(memoLineBytes_.begin() + first, memoLineBytes_.begin() + oldLast + 1);
+    memoLineBytes_.insert(memoLineBytes_.begin() + first, reached.begin(), reached.end());
+
+    MemoState after{false, {}, text, memoLineBytes_, Memo1->textCursor().position()};
     memoTouched_ = true;
     memoText_ = text;
     undoStack_->push(new MemoEditCommand(*this, UndoStepName("MenuE16"), std::move(before),
@@ -546,6 +578,7 @@ bool TMDIChild::SaveToFile(const QString& path) {
     } else {
         data_.Memo = d.Memo;
         memoTouched_ = false;
+        KeepMemoBytes(d.Memo);
     }
     // Undoing back to what is now on disk clears Modified again.
     if (ok)
@@ -603,6 +636,8 @@ void TMDIChild::LoadFromFile(const QString& path) {
     fileName_ = path;
     SetCaption(QFileInfo(path).fileName());
     try {
+        // A field no row could show is refused now, not when its row is selected later.
+        CheckForDisplay(data_);
         LayoutPanes(data_.Model);
         FillRecordList();
         ShowDetails();

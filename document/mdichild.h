@@ -3,7 +3,9 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -83,8 +85,9 @@ public:
     void ApplyChange(const QString& undoText, const DocumentData& after, int selectRow = -1);
     // This document's undo steps; undoing back to the state last saved clears Modified.
     QUndoStack* UndoStack() const { return undoStack_; }
-    // Shows a state kept by an undo step (memo included when memoToo).
-    void RestoreState(const DocumentState& state, bool memoToo);
+    // Shows a state kept by an undo step: its records and model, and of the other parts those
+    // named in parts (DocumentChangeCommand::Part).
+    void RestoreState(const DocumentState& state, unsigned parts);
     // Shows a memo kept by an undo step of typing.
     void RestoreMemo(const MemoState& state);
 
@@ -112,9 +115,9 @@ public:
     // Fills this freshly created document from path. A file that cannot be opened raises
     // std::runtime_error; bad contents leave the document empty with the load-error message.
     void LoadFromFile(const QString& path);
-    // Appends the records and memo lines of the data file at path as one undo step, or shows why
-    // not and changes nothing. A file that cannot be opened raises std::runtime_error.
-    void MergeDataFile(const QString& path);
+    // Appends the records and memo lines of the data files, in order, as one undo step; each
+    // file that cannot be merged is reported and left out.
+    void MergeDataFiles(const QStringList& paths);
 
     void CopyGraph();
 
@@ -151,6 +154,7 @@ private:
     void InfoColumnClick(int column);
     void Chart1Readout(int index);
     void Memo1Change();
+    void KeepMemoBytes(const std::vector<std::string>& lines);
     void ListDoubleClick();
     void ShowLoadError(const QString& text);
     void KeepListWidth();
@@ -158,6 +162,8 @@ private:
     void FitListPanel();
     void UndoStepTaken();
     void ApplyEdit(const char* undoKey, const RecordEdit& edit);
+    // An operation on the record clipboard: refused, it leaves the clipboard as it was.
+    template <typename Op> void EditWithClipboard(const char* undoKey, Op op);
     void PushChange(const QString& undoText, const DocumentData& after, int selectRow,
                     int sortMode);
 
@@ -172,6 +178,8 @@ private:
     // for data_.Memo byte for byte.
     bool memoTouched_ = false;
     QString memoText_; // the memo's text as last seen, to tell what a change changed
+    // Per line of memoText_: the line's bytes while nobody has typed into it.
+    std::vector<std::optional<std::string>> memoLineBytes_;
     bool placed_ = false;
     bool viewOnly_ = false;
     int listWidth_ = 300;

@@ -1,6 +1,7 @@
 // The document window's changes of records and memo: each one an undo step.
 #include <QPlainTextEdit>
 #include <QUndoStack>
+#include <memory>
 #include <stdexcept>
 #include <string>
 
@@ -24,17 +25,40 @@ void TMDIChild::PushChange(const QString& undoText, const DocumentData& after, i
     // Every operation checks the limit first; a change past it is refused whole, never cut.
     if (next.data.Records.size() > static_cast<std::size_t>(MaxRecords))
         throw std::length_error("more than " + std::to_string(MaxRecords) + " records");
-    undoStack_->push(
-        new DocumentChangeCommand(*this, undoText, std::move(before), std::move(next)));
+    // A step that changes nothing is no step: it would make undo and Modified disagree.
+    if (before.data == next.data && sortMode == sortMode_) {
+        if (selectRow >= 0)
+            SelectRow(selectRow);
+        return;
+    }
+    auto step = std::make_unique<DocumentChangeCommand>(*this, undoText, before, std::move(next));
+    const bool wasModified = modified_;
+    try {
+        undoStack_->push(step.get());
+        step.release(); // the stack owns it now
+    } catch (...) {
+        // The refresh failed half-way: the document goes back to what it was, so that it never
+        // differs from what Modified and the undo history say.
+        RestoreState(before, step->Parts());
+        modified_ = wasModified;
+        throw;
+    }
 }
 
-void TMDIChild::RestoreState(const DocumentState& state, bool memoToo) {
+void TMDIChild::RestoreState(const DocumentState& state, unsigned parts) {
     const bool modelChanged = state.data.Model != data_.Model;
-    std::vector<std::string> memo = MemoLines();
-    data_ = state.data;
-    data_.Memo = std::move(memo);
+    // What the step did not change stays as it is now: the memo typed since, the line/bar switch.
+    data_.Records = state.data.Records;
+    data_.Model = state.data.Model;
+    if (parts & DocumentChangeCommand::ChartRange) {
+        data_.AxisMax = state.data.AxisMax;
+        data_.AxisMin = state.data.AxisMin;
+        data_.StdLevel = state.data.StdLevel;
+    }
+    if (parts & DocumentChangeCommand::ChartStyle)
+        data_.BarGraph = state.data.BarGraph;
     sortMode_ = state.sortMode;
-    if (memoToo)
+    if (parts & DocumentChangeCommand::Memo)
         SetMemoLines(state.data.Memo);
     if (modelChanged)
         LayoutPanes(data_.Model);
@@ -43,8 +67,9 @@ void TMDIChild::RestoreState(const DocumentState& state, bool memoToo) {
 }
 
 void TMDIChild::UndoStepTaken() {
-    // The step may lead back to the state last saved.
-    modified_ = !undoStack_->isClean();
+    // The step may lead back to the state last saved; a document that was never saved has no
+    // such state, however far it is undone.
+    modified_ = IsNewDocument() || !undoStack_->isClean();
 }
 
 } // namespace qmv
@@ -73,12 +98,27 @@ void TMDIChild::CopyRecords() {
     qmv::CopyRecords(Data(), SelectedIndexes(), host_.Clipboard());
 }
 
+template <typename Op> void TMDIChild::EditWithClipboard(const char* undoKey, Op op) {
+    RecordClipboard& clip = host_.Clipboard();
+    const RecordClipboard kept = clip;
+    try {
+        ApplyEdit(undoKey, op(clip));
+    } catch (...) {
+        clip = kept;
+        throw;
+    }
+}
+
 void TMDIChild::CutRecords() {
-    ApplyEdit("MenuE1", qmv::CutRecords(Data(), SelectedIndexes(), host_.Clipboard()));
+    EditWithClipboard("MenuE1", [&](RecordClipboard& clip) {
+        return qmv::CutRecords(Data(), SelectedIndexes(), clip);
+    });
 }
 
 void TMDIChild::PasteRecords() {
-    ApplyEdit("MenuE3", qmv::PasteRecords(Data(), SelectedIndex(), host_.Clipboard()));
+    EditWithClipboard("MenuE3", [&](RecordClipboard& clip) {
+        return qmv::PasteRecords(Data(), SelectedIndex(), clip);
+    });
 }
 
 void TMDIChild::DeleteRecords() {
@@ -91,7 +131,8 @@ void TMDIChild::DeleteRecords() {
 }
 
 void TMDIChild::DropRecords(int target) {
-    ApplyEdit("MenuE14", qmv::DropRecords(Data(), target, host_.Clipboard()));
+    EditWithClipboard(
+        "MenuE14", [&](RecordClipboard& clip) { return qmv::DropRecords(Data(), target, clip); });
 }
 
 void TMDIChild::MoveRecords(const std::vector<int>& rows, int target) {

@@ -140,9 +140,11 @@ void RecordDrag::Drop(QObject* watched, QDropEvent* event) {
     const int target = onList ? doc_.Info->indexAt(event->position().toPoint()).row() : -1;
     RunReported(&doc_, [&] {
         RecordClipboard& clip = doc_.Host().Clipboard();
-        if (clip.DragSourceTag != doc_.Tag)
+        if (clip.DragSourceTag != doc_.Tag) {
+            // The records' new home comes to the front, so that Undo reaches the drop.
+            doc_.Host().ActivateDocument(&doc_);
             doc_.DropRecords(target);
-        else if (onList)
+        } else if (onList)
             doc_.MoveRecords(rows_, target);
         // Dropped elsewhere on its own document: nothing.
     });

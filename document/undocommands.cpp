@@ -8,14 +8,23 @@ namespace qmv {
 DocumentChangeCommand::DocumentChangeCommand(TMDIChild& doc, const QString& text,
                                              DocumentState before, DocumentState after)
     : QUndoCommand(text), doc_(doc), before_(std::move(before)), after_(std::move(after)),
-      memoChanged_(before_.data.Memo != after_.data.Memo) {}
+      parts_(0) {
+    const DocumentData& a = before_.data;
+    const DocumentData& b = after_.data;
+    if (a.Memo != b.Memo)
+        parts_ |= Memo;
+    if (a.AxisMax != b.AxisMax || a.AxisMin != b.AxisMin || a.StdLevel != b.StdLevel)
+        parts_ |= ChartRange;
+    if (a.BarGraph != b.BarGraph)
+        parts_ |= ChartStyle;
+}
 
 void DocumentChangeCommand::undo() {
-    doc_.RestoreState(before_, memoChanged_);
+    doc_.RestoreState(before_, parts_);
 }
 
 void DocumentChangeCommand::redo() {
-    doc_.RestoreState(after_, memoChanged_);
+    doc_.RestoreState(after_, parts_);
 }
 
 MemoEditCommand::MemoEditCommand(TMDIChild& doc, const QString& text, MemoState before,

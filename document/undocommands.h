@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QUndoCommand>
+#include <optional>
 
 #include "data/datafile.h"
 
@@ -19,25 +20,32 @@ struct DocumentState {
 
 class DocumentChangeCommand : public QUndoCommand {
 public:
+    // The parts of a document a step restores besides its records and model: only those the
+    // step changed, so that undo never takes back what was changed outside the history (the
+    // line/bar switch) or since (memo typing).
+    enum Part : unsigned { Memo = 1, ChartRange = 2, ChartStyle = 4, Everything = 7 };
+
     DocumentChangeCommand(TMDIChild& doc, const QString& text, DocumentState before,
                           DocumentState after);
     void undo() override;
     void redo() override;
+    unsigned Parts() const { return parts_; }
 
 private:
     TMDIChild& doc_;
     DocumentState before_;
     DocumentState after_;
-    // A step of the records only leaves the memo alone, so that text typed since stays.
-    bool memoChanged_;
+    unsigned parts_;
 };
 
 // The memo as an undo step holds it: the bytes of the file while nobody has typed into it (lines
-// the code page cannot show keep them), the text once somebody has.
+// the code page cannot show keep them), the text and the bytes of the untouched lines once
+// somebody has.
 struct MemoState {
     bool untouched = true;
     std::vector<std::string> bytes;
     QString text;
+    std::vector<std::optional<std::string>> lines; // bytes of the lines nobody typed into
     int cursor = 0;
 };
 

@@ -202,6 +202,7 @@ TEST_F(ClipboardTest, DraggingSelectedRowsStartsARecordDragThatEndsWithAnEmptyCl
 TEST_F(ClipboardTest, DragToAnotherDocumentCopies) {
     TMDIChild* source = Open(LoggerDoc({"100", "200", "300"}), "a.q27");
     TMDIChild* target = Open(LoggerDoc({"900", "800"}), "b.q27");
+    form_->ActivateDocument(source); // the drag starts in the document in front
     Select(source, {0, 2});
     std::unique_ptr<QMimeData> mime(source->Dragger().Start());
     ASSERT_TRUE(mime);
@@ -213,6 +214,7 @@ TEST_F(ClipboardTest, DragToAnotherDocumentCopies) {
     EXPECT_EQ(Levels(target), QStringList({"900", "100", "300", "800"}));
     EXPECT_EQ(target->SelectedIndex(), 1);
     EXPECT_TRUE(target->Modified());
+    EXPECT_EQ(form_->ActiveDocument(), target); // where Undo reaches the drop
     EXPECT_EQ(Levels(source), QStringList({"100", "200", "300"})); // the source keeps them
     EXPECT_FALSE(source->Modified());
     EXPECT_EQ(form_->Clipboard().ClipCount(), 0);

@@ -189,6 +189,8 @@ TEST_F(EditorTest, WhatTheFieldsCannotShowIsWrittenBackAsItWas) {
     d.Records.push_back(LoggerRecord(1234, "130", "2010/05/31 15:00"));
     d.Records[0].HpfCode = "9";
     d.Records[0].NrCode = "7";
+    d.Records[1].Note = "\x81\x40"
+                        "ab"; // bytes the code page cannot show
     TMDIChild* doc = Open(d);
     ASSERT_TRUE(Edit(doc, 0, [](TInEditor& e) {
         EXPECT_FALSE(e.TallLayout());
@@ -212,6 +214,8 @@ TEST_F(EditorTest, WhatTheFieldsCannotShowIsWrittenBackAsItWas) {
         e.btnSettei->click();
     }));
     EXPECT_EQ(doc->Records()[1].DataNo, "01234");
+    EXPECT_EQ(doc->Records()[1].Note, "\x81\x40"
+                                      "ab"); // a note nobody touched
 }
 
 TEST_F(EditorTest, DeleteAsksAndTheLastRecordLeavesAnEmptyDocument) {

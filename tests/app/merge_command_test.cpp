@@ -31,16 +31,18 @@ TEST_F(MergeCommandTest, MergesTheChosenFileAsOneUndoStep) {
     const std::string saved = Bytes(doc);
     doc->SelectRow(1);
 
-    dialogs_.openAnswers.push_back({otherPath, Path("own.q27")}); // only the first is merged
+    // Every file chosen is merged, in order, as one step.
+    dialogs_.openAnswers.push_back({otherPath, Path("own.q27")});
     form_->Command("AcGraphSUM")->trigger();
     ASSERT_EQ(dialogs_.openRequests.size(), 1u);
     EXPECT_EQ(dialogs_.openRequests[0].folder, form_->DataFolder());
     EXPECT_TRUE(dialogs_.messages.empty()) << dialogs_.LastMessage().toStdString();
-    ASSERT_EQ(doc->RecordCount(), 5);
+    ASSERT_EQ(doc->RecordCount(), 8);
     EXPECT_EQ(doc->Records()[3].MinDb, "450");
-    EXPECT_EQ(doc->Info->topLevelItemCount(), 5);
+    EXPECT_EQ(doc->Records()[5].MinDb, "300");
+    EXPECT_EQ(doc->Info->topLevelItemCount(), 8);
     EXPECT_EQ(doc->SelectedIndex(), 1);
-    EXPECT_EQ(doc->Memo1->toPlainText(), "site A\nsite B\nsecond line");
+    EXPECT_EQ(doc->Memo1->toPlainText(), "site A\nsite B\nsecond line\nsite A");
     EXPECT_EQ(doc->Memo1->textCursor().position(), 0);
     EXPECT_TRUE(doc->Modified());
     const std::string merged = Bytes(doc);

@@ -286,6 +286,11 @@ TEST(DataFileMalformed, RecordFieldThatIsNotANumberFailsWhenShown) {
     doc = Parse("1.0.0.0,01,0,0600,0000,0200,\r\n"
                 "00001,0123,0456,0789,045,0,2010/05/31 14:05,X,1,2,3,x,\r\n");
     EXPECT_THROW(CheckForDisplay(doc), EConvertError);
+    // Any record may be the one selected: a bad code in the third counts as in the first.
+    const std::string good = "00001,0123,0456,0789,045,0,2010/05/31 14:05,0,1,2,3,x,\r\n";
+    doc = Parse("1.0.0.0,01,0,0600,0000,0200,\r\n" + good + good +
+                "00003,0123,0456,0789,045,0,2010/05/31 14:05,0,1,2,x,x,\r\n");
+    EXPECT_THROW(CheckForDisplay(doc), EConvertError);
     // Filter codes are only shown for the logger.
     doc = Parse("1.0.0.0,02,0,0600,0000,0200,\r\n"
                 "00001,0000,0000,0000,045,9,2010/05/31 14:05,X,9,9,9,x,\r\n");

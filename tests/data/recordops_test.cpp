@@ -369,12 +369,12 @@ TEST(RecordOps, MoveBranches) {
     using V = std::vector<int>;
     // Onto the last row: the rest, then the block.
     EXPECT_EQ(Numbers(MoveRecords(seven, {1, 2}, 6)), V({1, 4, 5, 6, 7, 2, 3}));
-    // A target above the block's size: after the first target records of the rest.
+    // Moved up, the block lands before the target row; moved down, after it.
     EXPECT_EQ(Numbers(MoveRecords(seven, {3, 4, 5}, 1)), V({1, 4, 5, 6, 2, 3, 7}));
-    // Otherwise after target - size + 1 of them.
+    EXPECT_EQ(Numbers(MoveRecords(seven, {4, 5}, 2)), V({1, 2, 5, 6, 3, 4, 7}));
     EXPECT_EQ(Numbers(MoveRecords(seven, {0}, 3)), V({2, 3, 4, 1, 5, 6, 7}));
-    // Fewer records left than the block's position: the block goes to the end.
-    EXPECT_EQ(Numbers(MoveRecords(seven, {1, 2, 3, 4, 5}, 4)), V({1, 7, 2, 3, 4, 5, 6}));
+    // Dropped inside itself, the block stays.
+    EXPECT_EQ(Numbers(MoveRecords(seven, {1, 2, 3, 4, 5}, 4)), V({1, 2, 3, 4, 5, 6, 7}));
 
     // Dropped on the first selected row: nothing changes; elsewhere the target is selected.
     const DocumentData doc = Doc(2, 7);
@@ -409,6 +409,14 @@ TEST(RecordOps, AMoveNeverLosesOrDoublesARecord) {
             std::vector<int> without(got.begin(), at);
             without.insert(without.end(), at + block.size(), got.end());
             EXPECT_EQ(without, rest);
+            // It lands where it was dropped: at the target row moving up, just after it moving
+            // down.
+            const int first = selected.front();
+            if (target < first) {
+                EXPECT_EQ(at - got.begin(), target);
+            } else if (target > first && !(mask & (1 << target))) {
+                EXPECT_EQ(*(at - 1), target + 1);
+            }
         }
     }
 }

@@ -51,6 +51,10 @@ TEST_F(DownloadCommand, DownloadGraphSaveAndReopenGiveTheSameRecords) {
     EXPECT_EQ(doc->AxisMax(), GraphAxisMax(LargestLevel(doc->Records())));
     EXPECT_EQ(doc->Info->topLevelItemCount(), 25);
     EXPECT_TRUE(form.Command("AcSave")->isEnabled());
+    // A document that was never saved stays unsaved however far it is undone.
+    form.Command("AcdBSort")->trigger();
+    form.Command("AcUndo")->trigger();
+    EXPECT_TRUE(doc->Modified());
 
     // Save as a new document does, then open the file again.
     const QString path = Path("download.q27");
