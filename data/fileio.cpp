@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -132,7 +133,7 @@ SaveResult WriteInPlace(const std::string& path, const std::string& bytes,
 
 } // namespace
 
-ReadResult ReadRegularFile(const std::string& path, std::string& bytes) {
+ReadResult ReadRegularFile(const std::string& path, std::string& bytes, std::size_t maxBytes) {
     bytes.clear();
     // Not blocking: a pipe named as the file would otherwise hang the open until it is refused.
     Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
@@ -145,12 +146,15 @@ ReadResult ReadRegularFile(const std::string& path, std::string& bytes) {
         return {ReadStatus::NotAFile, "a folder, not a file"};
     if (!S_ISREG(st.st_mode))
         return {ReadStatus::NotAFile, "not a regular file"};
+    const std::string tooLarge = "larger than " + std::to_string(maxBytes) + " bytes";
+    if (st.st_size < 0 || static_cast<std::uintmax_t>(st.st_size) > maxBytes)
+        return {ReadStatus::TooLarge, tooLarge};
     const int flags = ::fcntl(fd.get(), F_GETFL);
     if (flags >= 0)
         ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
 
     std::string data;
-    data.reserve(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 0));
+    data.reserve(static_cast<std::size_t>(st.st_size));
     char buffer[65536];
     for (;;) {
         const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
@@ -162,6 +166,9 @@ ReadResult ReadRegularFile(const std::string& path, std::string& bytes) {
             return {ReadStatus::ReadFailed, Why("read error")};
         }
         data.append(buffer, static_cast<std::size_t>(n));
+        // A file that grows while it is read, or whose size the system does not know.
+        if (data.size() > maxBytes)
+            return {ReadStatus::TooLarge, tooLarge};
     }
     bytes = std::move(data);
     return {};

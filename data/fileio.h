@@ -13,6 +13,7 @@ enum class ReadStatus {
     OpenFailed, // missing, or no right to read
     NotAFile,   // a folder, a device, a pipe: nothing a document can come from
     ReadFailed, // opened, but a read failed
+    TooLarge,   // larger than the caller takes: nothing was read
 };
 
 struct ReadResult {
@@ -20,9 +21,9 @@ struct ReadResult {
     std::string detail;
 };
 
-// Reads the whole of a regular file into bytes (emptied on any failure). Never throws for what
-// the file system reports.
-ReadResult ReadRegularFile(const std::string& path, std::string& bytes);
+// Reads the whole of a regular file of at most maxBytes into bytes (emptied on any failure). A
+// larger file is refused before anything is read. Never throws for what the file system reports.
+ReadResult ReadRegularFile(const std::string& path, std::string& bytes, std::size_t maxBytes);
 
 enum class SaveStatus {
     Ok,

@@ -344,6 +344,20 @@ TEST(DataFileMalformed, AnythingButARegularFileGivesTheLoadError) {
     }
 }
 
+TEST(DataFileMalformed, FileLargerThanADataFileGivesTheLoadErrorUnread) {
+    TempDir dir;
+    std::string bytes = "1.0.0.0,01,0,0600,0000,0200,\r\nMemo\r\n";
+    bytes += std::string(MaxDataFileBytes - bytes.size(), 'm');
+    WriteBytes(dir / "limit.q27", bytes);
+    WriteBytes(dir / "over.q27", bytes + "m");
+    WriteBytes(dir / "sparse.q27", bytes);
+    ASSERT_EQ(::truncate((dir / "sparse.q27").c_str(), 200LL << 30), 0);
+    DocumentData doc;
+    EXPECT_EQ(LoadDataFile(dir / "limit.q27", doc).status, LoadStatus::Ok);
+    EXPECT_EQ(LoadDataFile(dir / "over.q27", doc).status, LoadStatus::BadData);
+    EXPECT_EQ(LoadDataFile(dir / "sparse.q27", doc).status, LoadStatus::BadData);
+}
+
 TEST(DataFileSave, FailedWritesLeaveThePreviousFileIntact) {
     TempDir dir;
     const std::string path = dir / "keep.q27";

@@ -161,6 +161,10 @@ TEST(Merge, FileThatCannotBeRead) {
     EXPECT_EQ(MergeDataFile(doc, dir.path()).status, S::OpenFailed);  // a folder
     EXPECT_EQ(MergeDataFile(doc, "/dev/null").status, S::OpenFailed); // a device
     WriteBytes(dir / "ok.q27", FileBytes(Doc(ModelQMV27, 1, 9, {})));
+    // Read as the loader reads: larger than a data file can be, it is the load error, unread.
+    WriteBytes(dir / "sparse.q27", FileBytes(Doc(ModelQMV27, 1, 9, {})));
+    ASSERT_EQ(::truncate((dir / "sparse.q27").c_str(), 200LL << 30), 0);
+    EXPECT_EQ(MergeDataFile(doc, dir / "sparse.q27").status, S::BadData);
     const MergeResult r = MergeDataFile(doc, dir / "ok.q27");
     EXPECT_EQ(Numbers(r.after.Records), (std::vector<int>{1, 2, 9}));
 }
