@@ -1,8 +1,10 @@
 #include <cerrno>
+#include <csignal>
 #include <functional>
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -436,6 +438,70 @@ TEST(DataFileSave, SymbolicLinkIsWrittenThroughToItsTarget) {
     ASSERT_EQ(::lstat((dir / "pipe.q27").c_str(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
     EXPECT_EQ(SaveDataFile(dir / "real", doc, VersionText()).status, SaveStatus::OpenFailed);
+}
+
+TEST(DataFileSave, KeepsOwnerModeAndOtherNamesOfTheFile) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root can give files to other users";
+    TempDir dir;
+    ::chmod(dir.path().c_str(), 0777); // the ordinary user saves here too
+    const std::string theirs = dir / "theirs.q27", linked = dir / "linked.q27";
+    for (const std::string& path : {theirs, linked}) {
+        WriteBytes(path, "old");
+        ASSERT_EQ(::chown(path.c_str(), 12345, 12346), 0);
+        ASSERT_EQ(::chmod(path.c_str(), 0646), 0);
+    }
+    ASSERT_EQ(::link(linked.c_str(), (dir / "other name.q27").c_str()), 0);
+    // Root can give a new file the owner; an ordinary user cannot, so writes in place.
+    EXPECT_EQ(WriteFileAtomically(theirs, "by root").status, SaveStatus::Ok);
+    EXPECT_EQ(RunAsOrdinaryUser([&] { return int(WriteFileAtomically(theirs, "mine").status); }),
+              0);
+    EXPECT_EQ(WriteFileAtomically(linked, "new").status, SaveStatus::Ok);
+    // A write that really fails half way puts the old bytes back.
+    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = 5000;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    EXPECT_EQ(WriteFileAtomically(linked, std::string(10000, 'x')).status, SaveStatus::WriteFailed);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldSignal);
+
+    EXPECT_EQ(ReadBytes(theirs), "mine");
+    EXPECT_EQ(ReadBytes(dir / "other name.q27"), "new");
+    for (const std::string& path : {theirs, linked}) {
+        struct stat st {};
+        ASSERT_EQ(::stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, 12345u) << path;
+        EXPECT_EQ(st.st_gid, 12346u) << path;
+        EXPECT_EQ(st.st_mode & 07777, 0646u) << path;
+    }
+    EXPECT_EQ(Listing(dir.path()), "linked.q27\nother name.q27\ntheirs.q27\n");
+}
+
+TEST(DataFileSave, LinkThatAnotherUserPutInASharedFolderIsRefused) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root can give files to other users";
+    TempDir dir;
+    const std::string shared = dir / "shared", link = dir / "shared/x.q27", mine = dir / "mine.q27";
+    ASSERT_EQ(::mkdir(shared.c_str(), 0700), 0);
+    ASSERT_EQ(::symlink(mine.c_str(), link.c_str()), 0);
+    // The owners of the link and of the sticky folder; a link of the user's or of the folder's
+    // owner is followed.
+    const struct {
+        uid_t link, folder;
+        bool followed;
+    } cases[] = {{12345, 0, false}, {0, 0, true}, {12345, 12345, true}};
+    for (const auto& c : cases) {
+        WriteBytes(mine, "mine");
+        ASSERT_EQ(::lchown(link.c_str(), c.link, c.link), 0);
+        ASSERT_EQ(::chown(shared.c_str(), c.folder, c.folder), 0);
+        ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
+        EXPECT_EQ(WriteFileAtomically(link, "saved").status,
+                  c.followed ? SaveStatus::Ok : SaveStatus::OpenFailed);
+        EXPECT_EQ(ReadBytes(mine), c.followed ? "saved" : "mine") << c.link << " " << c.folder;
+    }
 }
 
 TEST(DataFileSave, PermissionsAreThoseOfTheFileAndItsFolder) {
