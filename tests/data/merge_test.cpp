@@ -24,7 +24,12 @@ DocumentData Doc(int model, int count, int first, std::vector<std::string> memo)
     return d;
 }
 
-std::string FileBytes(const DocumentData& d) {
+// A file's chart settings are never any document's here, so that taking them shows.
+std::string FileBytes(DocumentData d) {
+    d.BarGraph = true;
+    d.AxisMax = 999;
+    d.AxisMin = 111;
+    d.StdLevel = 555;
     std::string out;
     EXPECT_TRUE(FormatDataFile(d, "1.0.0.0", out));
     return out;
@@ -149,8 +154,10 @@ TEST(Merge, Outcomes) {
         EXPECT_EQ(r.dropped, c.dropped);
         EXPECT_EQ(r.added, static_cast<int>(c.numbers.size() - c.doc.Records.size()));
         // The document's own header values stay.
-        EXPECT_EQ(r.after.Model, c.doc.Model);
+        EXPECT_EQ(r.after.BarGraph, c.doc.BarGraph);
         EXPECT_EQ(r.after.AxisMax, c.doc.AxisMax);
+        EXPECT_EQ(r.after.AxisMin, c.doc.AxisMin);
+        EXPECT_EQ(r.after.StdLevel, c.doc.StdLevel);
     }
 }
 
