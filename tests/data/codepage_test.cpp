@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "data/codepage.h"
 
@@ -50,10 +49,10 @@ TEST(CodePage, WholeCharPrefixNeverSplitsACharacter) {
 
 TEST(CodePage, ChosenFromLocaleUnlessOverridden) {
     const char* names[] = {"QMVWIN_CODEPAGE", "LC_ALL", "LC_CTYPE", "LANG"};
-    std::vector<std::optional<std::string>> saved;
-    for (const char* name : names)
-        saved.push_back(std::getenv(name) ? std::optional<std::string>(std::getenv(name))
-                                          : std::nullopt);
+    std::optional<std::string> saved[4];
+    for (int i = 0; i < 4; ++i)
+        if (const char* value = std::getenv(names[i]))
+            saved[i] = value;
     // The four variables in the order above (nullptr: not set), and the code page they give.
     const struct {
         const char* env[4];
@@ -64,7 +63,6 @@ TEST(CodePage, ChosenFromLocaleUnlessOverridden) {
                  {{nullptr, nullptr, nullptr, "ko_KR.UTF-8"}, 949},
                  {{nullptr, nullptr, nullptr, "de_DE.UTF-8"}, 1252},
                  {{nullptr, nullptr, nullptr, "C"}, 1252},
-                 {{nullptr, nullptr, nullptr, nullptr}, 1252},
                  {{nullptr, "ja_JP.UTF-8", nullptr, "de_DE.UTF-8"}, 932},
                  {{nullptr, nullptr, "ko_KR.UTF-8", "de_DE.UTF-8"}, 949},
                  {{"1252", nullptr, nullptr, "ja_JP.UTF-8"}, 1252}};
