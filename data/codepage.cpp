@@ -27,6 +27,8 @@ int CodePageFromLocale(const char* locale) {
     return 1252;
 }
 
+} // namespace
+
 int DetectCodePage() {
     if (const char* forced = std::getenv("QMVWIN_CODEPAGE"); forced && *forced) {
         const int cp = std::atoi(forced);
@@ -41,6 +43,8 @@ int DetectCodePage() {
     }
     return 1252;
 }
+
+namespace {
 
 // Converts with iconv; undecodable input becomes replacement, never an error or a loop.
 std::string Convert(const std::string& in, const std::string& from, const std::string& to,

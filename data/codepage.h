@@ -11,6 +11,9 @@ namespace qmv {
 // anything else 1252. QMVWIN_CODEPAGE overrides it.
 int ActiveCodePage();
 
+// What ActiveCodePage takes on its first call: the code page the environment asks for now.
+int DetectCodePage();
+
 // Fixes the code page for the rest of the run (tests, and a program that knows better).
 void SetActiveCodePage(int codePage);
 

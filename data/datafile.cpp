@@ -176,13 +176,15 @@ LoadResult ParseDataFile(const std::string& bytes, DocumentData& doc) {
 
 LoadResult LoadDataFile(const std::string& path, DocumentData& doc) {
     std::string bytes;
-    const ReadResult read = ReadRegularFile(path, bytes);
+    const ReadResult read = ReadRegularFile(path, bytes, MaxDataFileBytes);
     if (read.status == ReadStatus::OpenFailed)
         return {LoadStatus::OpenFailed, read.detail};
     if (read.status != ReadStatus::Ok) {
         doc.Records.clear();
         doc.Memo.clear();
-        return {LoadStatus::BadData, read.detail};
+        LoadResult bad{LoadStatus::BadData, read.detail};
+        bad.notAFile = read.status == ReadStatus::NotAFile;
+        return bad;
     }
     return ParseDataFile(bytes, doc);
 }

@@ -33,16 +33,21 @@ constexpr int HeaderSlotBytes = 28;
 constexpr int NoteBytes = 14;
 constexpr int VersionWidth = 7;
 
+// The largest file read as a data file. 250 record lines take 17 KB and no one types a memo of
+// megabytes, so a larger file is none, and reading it whole could take all the memory there is.
+constexpr std::size_t MaxDataFileBytes = 4 * 1024 * 1024;
+
 enum class LoadStatus {
     Ok,
     OpenFailed, // the file could not be opened at all
-    BadData,    // not a file, empty file, bad header, read error, too many records
+    BadData,    // not a file, too large, empty file, bad header, read error, too many records
 };
 
 struct LoadResult {
     LoadStatus status = LoadStatus::Ok;
     std::string detail;     // for logs and the command-line tool; the window shows its own message
     bool overLimit = false; // refused for holding more records than a document can
+    bool notAFile = false;  // a folder, a device, a pipe: there was nothing to read
 };
 
 // Reads path into doc. doc's header values stay set even when the rest fails; on any failure

@@ -3,9 +3,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstdio>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <fcntl.h>
+#include <optional>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -29,6 +33,11 @@ public:
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
     int get() const { return fd_; }
+    void Reset(int fd) {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = fd;
+    }
     // Closes now, reporting the result: a write may only fail at close on some file systems.
     bool Close() {
         const int fd = fd_;
@@ -40,34 +49,172 @@ private:
     int fd_;
 };
 
-// The folder part of a path, with its trailing "/"; empty for a bare name.
-std::string FolderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+// The parts of a path between its "/".
+std::deque<std::string> PartsOf(const std::string& path) {
+    std::deque<std::string> parts;
+    std::size_t pos = 0;
+    while (pos < path.size()) {
+        std::size_t end = path.find('/', pos);
+        if (end == std::string::npos)
+            end = path.size();
+        if (end > pos)
+            parts.push_back(path.substr(pos, end - pos));
+        pos = end + 1;
+    }
+    return parts;
 }
 
-// Follows symbolic links from path to what they finally name, which may not exist yet (a new
-// file behind a dangling link). False when the links loop or cannot be read.
-bool FollowLinks(std::string path, std::string& target) {
-    for (int hops = 0; hops < 40; ++hops) {
+// Where a path ends: a folder reached through no link, and a name in it.
+struct Location {
+    std::string folder;
+    std::string name;
+};
+
+// Finds where a path ends, through every link on the way, as the kernel will when the file is
+// opened. The kernel refuses to follow a link in a sticky, world-writable folder (/tmp) unless it
+// belongs to the user or to the folder's owner, but only where fs.protected_symlinks is on; the
+// same rule is applied here so that a link planted there never sends a save into the user's files.
+bool Locate(const std::string& path, Location& at, std::string& why) {
+    if (path.empty() || path.back() == '/') {
+        why = "a folder, not a file";
+        return false;
+    }
+    std::string walked; // free of links; empty for the root
+    if (path[0] != '/') {
+        std::vector<char> cwd(PATH_MAX + 1);
+        if (!::getcwd(cwd.data(), cwd.size())) {
+            why = Why("cannot find the current folder");
+            return false;
+        }
+        walked = cwd.data() == std::string("/") ? std::string() : std::string(cwd.data());
+    }
+    std::deque<std::string> left = PartsOf(path);
+    int links = 0;
+    while (!left.empty()) {
+        const std::string part = left.front();
+        left.pop_front();
+        if (part == ".")
+            continue;
+        if (part == "..") {
+            const std::size_t slash = walked.rfind('/');
+            walked.resize(slash == std::string::npos ? 0 : slash);
+            continue;
+        }
+        const std::string next = walked + "/" + part;
         struct stat st {};
-        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
-            target = path;
+        if (::lstat(next.c_str(), &st) != 0) {
+            if (errno != ENOENT || !left.empty()) {
+                why = Why("cannot open");
+                return false;
+            }
+            at = {walked.empty() ? "/" : walked, part}; // a new file
             return true;
         }
-        std::vector<char> buffer(PATH_MAX + 1);
-        const ssize_t n = ::readlink(path.c_str(), buffer.data(), buffer.size());
-        if (n < 0)
-            return false;
-        if (static_cast<std::size_t>(n) >= buffer.size()) {
-            errno = ENAMETOOLONG;
+        if (!S_ISLNK(st.st_mode)) {
+            walked = next;
+            continue;
+        }
+        struct stat folder {};
+        if (::stat(walked.empty() ? "/" : walked.c_str(), &folder) != 0) {
+            why = Why("cannot open");
             return false;
         }
-        const std::string link(buffer.data(), static_cast<std::size_t>(n));
-        path = !link.empty() && link[0] == '/' ? link : FolderOf(path) + link;
+        if ((folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH) && st.st_uid != ::geteuid() &&
+            st.st_uid != folder.st_uid) {
+            why = "a link that another user put in a shared folder";
+            return false;
+        }
+        if (++links > 40) { // the kernel's own limit
+            errno = ELOOP;
+            why = Why("cannot follow the link");
+            return false;
+        }
+        std::vector<char> buffer(PATH_MAX + 1);
+        const ssize_t n = ::readlink(next.c_str(), buffer.data(), buffer.size());
+        if (n < 0 || static_cast<std::size_t>(n) >= buffer.size()) {
+            if (n >= 0)
+                errno = ENAMETOOLONG;
+            why = Why("cannot follow the link");
+            return false;
+        }
+        const std::string target(buffer.data(), static_cast<std::size_t>(n));
+        if (!target.empty() && target[0] == '/')
+            walked.clear();
+        const std::deque<std::string> more = PartsOf(target);
+        left.insert(left.begin(), more.begin(), more.end());
     }
-    errno = ELOOP;
-    return false;
+    const std::size_t slash = walked.rfind('/');
+    if (slash == std::string::npos) {
+        why = "a folder, not a file";
+        return false;
+    }
+    at = {slash == 0 ? "/" : walked.substr(0, slash), walked.substr(slash + 1)};
+    return true;
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// A folder that the user may write but not list still takes files; it just cannot be flushed.
+int OpenFolder(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0 || errno != EACCES)
+        return fd;
+    return ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+}
+
+// Puts the folder's names on the disk: a rename is not safe before. A folder opened only as a
+// path cannot be flushed (EBADF), and some file systems flush no folder (EINVAL).
+bool SyncFolder(int folder) {
+    return ::fsync(folder) == 0 || errno == EBADF || errno == EINVAL;
+}
+
+// Creates a file that no other file's name can clash with, prefix and six random letters.
+int CreateUnique(int folder, const std::string& prefix, mode_t mode, std::string& name) {
+    static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::random_device seed;
+    std::mt19937 pick(seed());
+    std::uniform_int_distribution<std::size_t> letter(0, sizeof letters - 2);
+    for (int tries = 0; tries < 100; ++tries) {
+        name = prefix;
+        for (int i = 0; i < 6; ++i)
+            name += letters[letter(pick)];
+        const int fd = ::openat(folder, name.c_str(),
+                                O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
+}
+
+// Copies the whole of one file over the start of another; size is what was copied.
+bool CopyContents(int from, int to, off_t& size, std::string& why) {
+    std::vector<char> buffer(65536);
+    size = 0;
+    for (;;) {
+        const ssize_t n = ::pread(from, buffer.data(), buffer.size(), size);
+        if (n == 0)
+            return true;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            why = Why("cannot read the old bytes");
+            return false;
+        }
+        for (ssize_t done = 0; done < n;) {
+            const ssize_t w =
+                ::pwrite(to, buffer.data() + done, static_cast<std::size_t>(n - done), size + done);
+            if (w < 0 && errno == EINTR)
+                continue;
+            if (w < 0) {
+                why = Why("cannot copy the old bytes");
+                return false;
+            }
+            done += w;
+        }
+        size += n;
+    }
 }
 
 bool WriteAll(int fd, const std::string& bytes, const ChunkWriter& writer, std::string& why) {
@@ -110,29 +257,137 @@ bool FlushAndClose(Descriptor& fd, bool ok, std::string& why) {
     return ok;
 }
 
-// For a file whose folder the user may not write: no temporary file can be made beside it.
-// Overwriting before cutting the file to length needs no new disk blocks up to its old size, so
-// a full disk is less likely to leave it short.
-SaveResult WriteInPlace(const std::string& path, const std::string& bytes,
-                        const ChunkWriter& writer) {
-    Descriptor fd(::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY));
-    if (fd.get() < 0)
+// The old bytes of a file that is written in place, kept until the new ones are complete: beside
+// the file, where a crash leaves them for the user to find, or where the folder takes no new file,
+// in an unnamed file of the temporary folder. The copy beside the file goes when this does,
+// unless it is all that is left of the old bytes.
+class OldBytes {
+public:
+    explicit OldBytes(int folder) : folder_(folder) {}
+    ~OldBytes() {
+        if (!name_.empty() && !keep_)
+            ::unlinkat(folder_, name_.c_str(), 0);
+    }
+    OldBytes(const OldBytes&) = delete;
+    OldBytes& operator=(const OldBytes&) = delete;
+
+    bool Take(int from, std::string& why) {
+        int fd = CreateUnique(folder_, ".qmvbackup-", 0600, name_);
+        if (fd < 0) {
+            name_.clear();
+            const char* tmp = std::getenv("TMPDIR");
+            fd = ::open(tmp && *tmp ? tmp : "/tmp", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+        }
+        copy_.Reset(fd);
+        if (fd < 0) {
+            why = Why("cannot keep a copy of the old bytes");
+            return false;
+        }
+        if (!CopyContents(from, fd, size_, why))
+            return false;
+        // The copy must be on the disk, under its name, before the old bytes are written over.
+        if (::fsync(fd) != 0 || (!name_.empty() && !SyncFolder(folder_))) {
+            why = Why("cannot flush the copy of the old bytes");
+            return false;
+        }
+        return true;
+    }
+
+    bool PutBack(int to) {
+        off_t size = 0;
+        std::string ignored;
+        return CopyContents(copy_.get(), to, size, ignored) && size == size_ &&
+               ::ftruncate(to, size) == 0 && ::fsync(to) == 0;
+    }
+
+    // Keeps the copy beside the file; says where, for the report of the failure.
+    std::string Keep() {
+        keep_ = true;
+        return name_.empty() ? "; the old bytes are lost" : "; the old bytes are in " + name_;
+    }
+
+private:
+    int folder_;
+    Descriptor copy_{-1};
+    std::string name_;
+    off_t size_ = 0;
+    bool keep_ = false;
+};
+
+// For a file that a new one cannot stand in for: its other names (hard links) would keep the old
+// bytes, its owner (another user's file) cannot be given to a new file, or its folder takes no
+// new file. Overwriting before cutting the file to length needs no new disk blocks up to its old
+// size, so a full disk is less likely to leave it short.
+SaveResult WriteInPlace(int folder, const std::string& name, const struct stat& old,
+                        const std::string& bytes, const ChunkWriter& writer) {
+    Descriptor fd(::openat(folder, name.c_str(), O_RDWR | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
+    struct stat st {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0)
         return {SaveStatus::OpenFailed, Why("cannot open for writing")};
+    if (!SameFile(st, old))
+        return {SaveStatus::OpenFailed, "the file was replaced while it was saved"};
+    OldBytes copy(folder);
     std::string why;
+    if (!copy.Take(fd.get(), why))
+        return {SaveStatus::WriteFailed, why};
+
     bool ok = WriteAll(fd.get(), bytes, writer, why);
     if (ok && ::ftruncate(fd.get(), static_cast<off_t>(bytes.size())) != 0) {
         ok = false;
         why = Why("cannot set the file's length");
     }
-    ok = FlushAndClose(fd, ok, why);
+    if (ok && ::fsync(fd.get()) != 0) {
+        ok = false;
+        why = Why("cannot flush");
+    }
     if (!ok)
-        return {SaveStatus::WriteFailed, why};
+        return {SaveStatus::WriteFailed, copy.PutBack(fd.get()) ? why : why + copy.Keep()};
+    if (!fd.Close())
+        return {SaveStatus::WriteFailed, Why("cannot close") + copy.Keep()};
     return {};
+}
+
+// Writes the bytes to a new file in the folder that then takes name's place. A file that is
+// replaced passes its owner, group and mode on; where that cannot be done, or the folder takes
+// no new file, nothing is returned and nothing was changed.
+std::optional<SaveResult> Replace(int folder, const std::string& name, const struct stat* old,
+                                  const std::string& bytes, const ChunkWriter& writer) {
+    std::string tmpName;
+    // A new file gets the usual mode: 0666 less the umask.
+    Descriptor fd(CreateUnique(folder, ".qmvsave-", old ? 0600 : 0666, tmpName));
+    if (fd.get() < 0) {
+        if (old)
+            return std::nullopt;
+        return SaveResult{SaveStatus::OpenFailed, Why("cannot create")};
+    }
+    struct stat now {};
+    // Giving a file away clears its set-id bits, so the mode comes after the owner.
+    if (old && (::fstat(fd.get(), &now) != 0 ||
+                ((now.st_uid != old->st_uid || now.st_gid != old->st_gid) &&
+                 ::fchown(fd.get(), old->st_uid, old->st_gid) != 0) ||
+                ::fchmod(fd.get(), old->st_mode & 07777) != 0)) {
+        ::unlinkat(folder, tmpName.c_str(), 0);
+        return std::nullopt;
+    }
+    std::string why;
+    bool ok = WriteAll(fd.get(), bytes, writer, why);
+    ok = FlushAndClose(fd, ok, why);
+    if (ok && ::renameat(folder, tmpName.c_str(), folder, name.c_str()) != 0) {
+        ok = false;
+        why = Why("cannot replace the file");
+    }
+    if (!ok) {
+        ::unlinkat(folder, tmpName.c_str(), 0);
+        return SaveResult{SaveStatus::WriteFailed, why};
+    }
+    if (!SyncFolder(folder))
+        return SaveResult{SaveStatus::WriteFailed, Why("cannot flush the folder")};
+    return SaveResult{};
 }
 
 } // namespace
 
-ReadResult ReadRegularFile(const std::string& path, std::string& bytes) {
+ReadResult ReadRegularFile(const std::string& path, std::string& bytes, std::size_t maxBytes) {
     bytes.clear();
     // Not blocking: a pipe named as the file would otherwise hang the open until it is refused.
     Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
@@ -145,12 +400,15 @@ ReadResult ReadRegularFile(const std::string& path, std::string& bytes) {
         return {ReadStatus::NotAFile, "a folder, not a file"};
     if (!S_ISREG(st.st_mode))
         return {ReadStatus::NotAFile, "not a regular file"};
+    const std::string tooLarge = "larger than " + std::to_string(maxBytes) + " bytes";
+    if (st.st_size < 0 || static_cast<std::uintmax_t>(st.st_size) > maxBytes)
+        return {ReadStatus::TooLarge, tooLarge};
     const int flags = ::fcntl(fd.get(), F_GETFL);
     if (flags >= 0)
         ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
 
     std::string data;
-    data.reserve(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 0));
+    data.reserve(static_cast<std::size_t>(st.st_size));
     char buffer[65536];
     for (;;) {
         const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
@@ -162,6 +420,9 @@ ReadResult ReadRegularFile(const std::string& path, std::string& bytes) {
             return {ReadStatus::ReadFailed, Why("read error")};
         }
         data.append(buffer, static_cast<std::size_t>(n));
+        // A file that grows while it is read, or whose size the system does not know.
+        if (data.size() > maxBytes)
+            return {ReadStatus::TooLarge, tooLarge};
     }
     bytes = std::move(data);
     return {};
@@ -169,54 +430,39 @@ ReadResult ReadRegularFile(const std::string& path, std::string& bytes) {
 
 SaveResult WriteFileAtomically(const std::string& path, const std::string& bytes,
                                const ChunkWriter& writer) {
-    // Saving through a link updates what it points to and leaves the link a link.
-    std::string target;
-    if (!FollowLinks(path, target))
-        return {SaveStatus::OpenFailed, Why("cannot follow the link")};
-
+    Location at;
+    std::string why;
+    if (!Locate(path, at, why))
+        return {SaveStatus::OpenFailed, why};
+    Descriptor folder(OpenFolder(at.folder));
+    if (folder.get() < 0)
+        return {SaveStatus::OpenFailed, Why("cannot open the folder")};
+    // The kernel opens the file by the path as given, following links with its own protections;
+    // it has to be the file found above, or something was moved in between.
+    Descriptor file(::open(path.c_str(), O_PATH | O_CLOEXEC));
+    if (file.get() < 0 && errno != ENOENT)
+        return {SaveStatus::OpenFailed, Why("cannot open")};
+    const bool exists = file.get() >= 0;
     struct stat st {};
-    const bool exists = ::stat(target.c_str(), &st) == 0;
-    if (exists && !S_ISREG(st.st_mode))
+    struct stat here {};
+    if (exists && ::fstat(file.get(), &st) != 0)
+        return {SaveStatus::OpenFailed, Why("cannot open")};
+    const bool found = ::fstatat(folder.get(), at.name.c_str(), &here, AT_SYMLINK_NOFOLLOW) == 0;
+    if (found != exists || (exists && !SameFile(st, here)))
+        return {SaveStatus::OpenFailed, "the file was replaced while it was saved"};
+    if (!exists)
+        return *Replace(folder.get(), at.name, nullptr, bytes, writer);
+
+    if (!S_ISREG(st.st_mode))
         return {SaveStatus::OpenFailed,
                 S_ISDIR(st.st_mode) ? "a folder, not a file" : "not a regular file"};
-    // Replacing by rename needs only the folder's permission; the file's own is what counts.
-    if (exists && ::access(target.c_str(), W_OK) != 0)
+    // The file's own permission counts, also where the folder's would let a new file replace it.
+    if (::faccessat(folder.get(), at.name.c_str(), W_OK, AT_EACCESS) != 0)
         return {SaveStatus::OpenFailed, Why("cannot write")};
-    const std::string folder = FolderOf(target);
-    if (exists && ::access(folder.empty() ? "." : folder.c_str(), W_OK | X_OK) != 0)
-        return WriteInPlace(target, bytes, writer);
-
-    std::string tmpl = folder + ".qmvsave-XXXXXX";
-    std::vector<char> name(tmpl.begin(), tmpl.end());
-    name.push_back('\0');
-    Descriptor fd(::mkstemp(name.data()));
-    if (fd.get() < 0)
-        return {SaveStatus::OpenFailed, Why("cannot create")};
-    const std::string tmpPath(name.data());
-
-    // A file that is replaced keeps its permissions; a new one gets the usual ones.
-    mode_t mode = 0666;
-    if (exists) {
-        mode = st.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    ::fchmod(fd.get(), mode);
-
-    std::string why;
-    bool ok = WriteAll(fd.get(), bytes, writer, why);
-    ok = FlushAndClose(fd, ok, why);
-    if (ok && std::rename(tmpPath.c_str(), target.c_str()) != 0) {
-        ok = false;
-        why = Why("cannot replace the file");
-    }
-    if (!ok) {
-        ::unlink(tmpPath.c_str());
-        return {SaveStatus::WriteFailed, why};
-    }
-    return {};
+    if (st.st_nlink == 1)
+        if (std::optional<SaveResult> replaced = Replace(folder.get(), at.name, &st, bytes, writer))
+            return *replaced;
+    return WriteInPlace(folder.get(), at.name, st, bytes, writer);
 }
 
 } // namespace qmv

@@ -13,6 +13,7 @@ enum class ReadStatus {
     OpenFailed, // missing, or no right to read
     NotAFile,   // a folder, a device, a pipe: nothing a document can come from
     ReadFailed, // opened, but a read failed
+    TooLarge,   // larger than the caller takes: nothing was read
 };
 
 struct ReadResult {
@@ -20,9 +21,9 @@ struct ReadResult {
     std::string detail;
 };
 
-// Reads the whole of a regular file into bytes (emptied on any failure). Never throws for what
-// the file system reports.
-ReadResult ReadRegularFile(const std::string& path, std::string& bytes);
+// Reads the whole of a regular file of at most maxBytes into bytes (emptied on any failure). A
+// larger file is refused before anything is read. Never throws for what the file system reports.
+ReadResult ReadRegularFile(const std::string& path, std::string& bytes, std::size_t maxBytes);
 
 enum class SaveStatus {
     Ok,
@@ -38,11 +39,14 @@ struct SaveResult {
 // Writes one chunk; returns false on a write error. Tests inject failures through it.
 using ChunkWriter = std::function<bool(int fd, const char* data, std::size_t size)>;
 
-// Writes bytes to path. A path that is a symbolic link is written through to its target. The
-// bytes go to a temporary file in the target's folder that replaces the target only when every
-// write succeeded, so a failed save never destroys the file that was there. A file the user may
-// not write, or something that is not a regular file, is refused (OpenFailed). A writable file in
-// a folder the user may not write is overwritten in place, the only way it can be saved.
+// Writes bytes to path. A path that is a symbolic link is written through to its target, which
+// the kernel finds; a link that another user put in a shared sticky folder (/tmp) is refused. The
+// bytes go to a temporary file in the target's folder that takes the target's owner, group and
+// mode and replaces it only when every write succeeded, so a failed save never destroys the file
+// that was there. A file that a new one cannot stand in for (another user's, one with more than
+// one name, one in a folder the user may not write) is written in place after its old bytes were
+// copied aside; a failed write puts them back. A file the user may not write, or something that is
+// not a regular file, is refused (OpenFailed).
 SaveResult WriteFileAtomically(const std::string& path, const std::string& bytes,
                                const ChunkWriter& writer = {});
 

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "fileio.h"
-
 namespace qmv {
 
 MergeResult MergeDocuments(const DocumentData& doc, const DocumentData& file) {
@@ -52,16 +50,18 @@ MergeResult MergeDataBytes(const DocumentData& doc, const std::string& bytes) {
 }
 
 MergeResult MergeDataFile(const DocumentData& doc, const std::string& path) {
-    std::string bytes;
-    const ReadResult read = ReadRegularFile(path, bytes);
-    if (read.status != ReadStatus::Ok) {
+    DocumentData file;
+    const LoadResult load = LoadDataFile(path, file);
+    if (load.status != LoadStatus::Ok) {
         MergeResult result;
-        // A folder, a device or a failed read is no data file: reported like a missing one.
-        result.status = MergeStatus::OpenFailed;
-        result.detail = read.detail;
+        // A folder or a device is no data file: reported like a missing one.
+        result.status = load.status == LoadStatus::OpenFailed || load.notAFile
+                            ? MergeStatus::OpenFailed
+                            : MergeStatus::BadData;
+        result.detail = load.detail;
         return result;
     }
-    return MergeDataBytes(doc, bytes);
+    return MergeDocuments(doc, file);
 }
 
 } // namespace qmv

@@ -14,8 +14,8 @@ enum class MergeStatus {
     LimitReached,  // as Merged, but dropped records of the file did not fit: MsgDataOver0 /
                    // MsgOverErr
     ModelMismatch, // the file is of another model: MsgModErr0 / MsgModErr1, nothing changed
-    BadData,       // not a file, a read error, a bad header or a field the list cannot show:
-                   // MsgDataErr0 / MsgDataErr1, nothing changed
+    BadData,       // a read error, a file too large, a bad header or a field the list cannot
+                   // show: MsgDataErr0 / MsgDataErr1, nothing changed
     OpenFailed,    // not a readable regular file (missing, a folder, a device): the error report
 };
 
@@ -36,7 +36,7 @@ MergeResult MergeDocuments(const DocumentData& doc, const DocumentData& file);
 // The same for the bytes of a data file.
 MergeResult MergeDataBytes(const DocumentData& doc, const std::string& bytes);
 
-// The same for the data file at path.
+// The same for the data file at path, read as LoadDataFile reads it.
 MergeResult MergeDataFile(const DocumentData& doc, const std::string& path);
 
 } // namespace qmv

@@ -8,6 +8,9 @@ namespace qmv {
 
 namespace {
 
+// A language file holds a few hundred short texts; a file this large is none.
+constexpr std::size_t MaxProfileBytes = 1024 * 1024;
+
 std::string Lower(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) {
         return static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
@@ -44,7 +47,7 @@ bool ProfileFile::LoadFile(const std::string& path) {
     entries_.clear();
     // A file that cannot be read, or is not a file at all, counts as missing.
     std::string bytes;
-    if (ReadRegularFile(path, bytes).status != ReadStatus::Ok)
+    if (ReadRegularFile(path, bytes, MaxProfileBytes).status != ReadStatus::Ok)
         return false;
     LoadBytes(bytes);
     return true;

@@ -1,5 +1,7 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <optional>
+#include <string>
 
 #include "data/codepage.h"
 
@@ -46,33 +48,29 @@ TEST(CodePage, WholeCharPrefixNeverSplitsACharacter) {
 }
 
 TEST(CodePage, ChosenFromLocaleUnlessOverridden) {
-    // Detection runs once per process; here it is checked through a child process so the
-    // environment of each case is its own.
-    const auto detect = [](const char* env) {
-        const std::string cmd =
-            std::string("env -u QMVWIN_CODEPAGE -u LC_ALL -u LC_CTYPE -u LANG ") + env + " " +
-            QMV_BINARY_DIR + "/bin/qmvdata_tests --gtest_filter=CodePage.PrintActive 2>/dev/null" +
-            " | grep '^codepage=' | cut -d= -f2";
-        FILE* p = popen(cmd.c_str(), "r");
-        char buf[32] = {};
-        if (p) {
-            if (!fgets(buf, sizeof buf, p))
-                buf[0] = 0;
-            pclose(p);
-        }
-        return std::atoi(buf);
-    };
-    EXPECT_EQ(detect("LANG=ja_JP.UTF-8"), 932);
-    EXPECT_EQ(detect("LANG=zh_CN.UTF-8"), 936);
-    EXPECT_EQ(detect("LANG=zh_TW.UTF-8"), 950);
-    EXPECT_EQ(detect("LANG=ko_KR.UTF-8"), 949);
-    EXPECT_EQ(detect("LANG=de_DE.UTF-8"), 1252);
-    EXPECT_EQ(detect("LANG=C"), 1252);
-    EXPECT_EQ(detect("LANG=de_DE.UTF-8 LC_ALL=ja_JP.UTF-8"), 932);
-    EXPECT_EQ(detect("LANG=ja_JP.UTF-8 QMVWIN_CODEPAGE=1252"), 1252);
-}
-
-TEST(CodePage, PrintActive) {
-    std::printf("codepage=%d\n", ActiveCodePage());
-    EXPECT_GT(ActiveCodePage(), 0);
+    const char* names[] = {"QMVWIN_CODEPAGE", "LC_ALL", "LC_CTYPE", "LANG"};
+    std::optional<std::string> saved[4];
+    for (int i = 0; i < 4; ++i)
+        if (const char* value = std::getenv(names[i]))
+            saved[i] = value;
+    // The four variables in the order above (nullptr: not set), and the code page they give.
+    const struct {
+        const char* env[4];
+        int codePage;
+    } cases[] = {{{nullptr, nullptr, nullptr, "ja_JP.UTF-8"}, 932},
+                 {{nullptr, nullptr, nullptr, "zh_CN.UTF-8"}, 936},
+                 {{nullptr, nullptr, nullptr, "zh_TW.UTF-8"}, 950},
+                 {{nullptr, nullptr, nullptr, "ko_KR.UTF-8"}, 949},
+                 {{nullptr, nullptr, nullptr, "de_DE.UTF-8"}, 1252},
+                 {{nullptr, nullptr, nullptr, "C"}, 1252},
+                 {{nullptr, "ja_JP.UTF-8", nullptr, "de_DE.UTF-8"}, 932},
+                 {{nullptr, nullptr, "ko_KR.UTF-8", "de_DE.UTF-8"}, 949},
+                 {{"1252", nullptr, nullptr, "ja_JP.UTF-8"}, 1252}};
+    for (const auto& c : cases) {
+        for (int i = 0; i < 4; ++i)
+            c.env[i] ? ::setenv(names[i], c.env[i], 1) : ::unsetenv(names[i]);
+        EXPECT_EQ(DetectCodePage(), c.codePage) << "case " << &c - cases;
+    }
+    for (int i = 0; i < 4; ++i)
+        saved[i] ? ::setenv(names[i], saved[i]->c_str(), 1) : ::unsetenv(names[i]);
 }

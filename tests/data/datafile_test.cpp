@@ -1,10 +1,13 @@
 #include <cerrno>
+#include <csignal>
 #include <functional>
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <tuple>
 #include <unistd.h>
 
 #include "data/codepage.h"
@@ -349,6 +352,20 @@ TEST(DataFileMalformed, AnythingButARegularFileGivesTheLoadError) {
     }
 }
 
+TEST(DataFileMalformed, FileLargerThanADataFileGivesTheLoadErrorUnread) {
+    TempDir dir;
+    std::string bytes = "1.0.0.0,01,0,0600,0000,0200,\r\nMemo\r\n";
+    bytes += std::string(MaxDataFileBytes - bytes.size(), 'm');
+    WriteBytes(dir / "limit.q27", bytes);
+    WriteBytes(dir / "over.q27", bytes + "m");
+    WriteBytes(dir / "sparse.q27", bytes);
+    ASSERT_EQ(::truncate((dir / "sparse.q27").c_str(), 200LL << 30), 0);
+    DocumentData doc;
+    EXPECT_EQ(LoadDataFile(dir / "limit.q27", doc).status, LoadStatus::Ok);
+    EXPECT_EQ(LoadDataFile(dir / "over.q27", doc).status, LoadStatus::BadData);
+    EXPECT_EQ(LoadDataFile(dir / "sparse.q27", doc).status, LoadStatus::BadData);
+}
+
 TEST(DataFileSave, FailedWritesLeaveThePreviousFileIntact) {
     TempDir dir;
     const std::string path = dir / "keep.q27";
@@ -427,6 +444,63 @@ TEST(DataFileSave, SymbolicLinkIsWrittenThroughToItsTarget) {
     ASSERT_EQ(::lstat((dir / "pipe.q27").c_str(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
     EXPECT_EQ(SaveDataFile(dir / "real", doc, VersionText()).status, SaveStatus::OpenFailed);
+}
+
+TEST(DataFileSave, KeepsOwnerModeAndOtherNamesOfTheFile) {
+    TempDir dir;
+    ::chmod(dir.path().c_str(), 0777); // the ordinary user saves here too
+    const std::string theirs = dir / "theirs.q27", linked = dir / "linked.q27";
+    for (const std::string& path : {theirs, linked}) {
+        WriteBytes(path, "old");
+        ASSERT_EQ(::chown(path.c_str(), 12345, 12346), 0);
+        ASSERT_EQ(::chmod(path.c_str(), 0646), 0);
+    }
+    ASSERT_EQ(::link(linked.c_str(), (dir / "other name.q27").c_str()), 0);
+    // Root can give a new file the owner; an ordinary user cannot, so writes in place.
+    EXPECT_EQ(WriteFileAtomically(theirs, "by root").status, SaveStatus::Ok);
+    EXPECT_EQ(RunAsOrdinaryUser([&] { return int(WriteFileAtomically(theirs, "mine").status); }),
+              0);
+    EXPECT_EQ(WriteFileAtomically(linked, "new").status, SaveStatus::Ok);
+    // A write that really fails half way puts the old bytes back.
+    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = 5000;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    EXPECT_EQ(WriteFileAtomically(linked, std::string(10000, 'x')).status, SaveStatus::WriteFailed);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldSignal);
+
+    EXPECT_EQ(ReadBytes(theirs), "mine");
+    EXPECT_EQ(ReadBytes(dir / "other name.q27"), "new");
+    for (const std::string& path : {theirs, linked}) {
+        struct stat st {};
+        ASSERT_EQ(::stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, 12345u) << path;
+        EXPECT_EQ(st.st_gid, 12346u) << path;
+        EXPECT_EQ(st.st_mode & 07777, 0646u) << path;
+    }
+    EXPECT_EQ(Listing(dir.path()), "linked.q27\nother name.q27\ntheirs.q27\n");
+}
+
+TEST(DataFileSave, LinkThatAnotherUserPutInASharedFolderIsRefused) {
+    TempDir dir;
+    const std::string shared = dir / "shared", link = dir / "shared/x.q27", mine = dir / "mine.q27";
+    ASSERT_EQ(::mkdir(shared.c_str(), 0700), 0);
+    ASSERT_EQ(::symlink(mine.c_str(), link.c_str()), 0);
+    // The owners of the link and of the sticky folder, and whether a save follows the link.
+    const std::tuple<uid_t, uid_t, bool> cases[] = {
+        {12345, 0, false}, {0, 0, true}, {12345, 12345, true}};
+    for (const auto& [linkOwner, folderOwner, followed] : cases) {
+        WriteBytes(mine, "mine");
+        ASSERT_EQ(::lchown(link.c_str(), linkOwner, linkOwner), 0);
+        ASSERT_EQ(::chown(shared.c_str(), folderOwner, folderOwner), 0);
+        ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
+        EXPECT_EQ(WriteFileAtomically(link, "saved").status,
+                  followed ? SaveStatus::Ok : SaveStatus::OpenFailed);
+        EXPECT_EQ(ReadBytes(mine), followed ? "saved" : "mine") << linkOwner << " " << folderOwner;
+    }
 }
 
 TEST(DataFileSave, PermissionsAreThoseOfTheFileAndItsFolder) {

@@ -24,7 +24,12 @@ DocumentData Doc(int model, int count, int first, std::vector<std::string> memo)
     return d;
 }
 
-std::string FileBytes(const DocumentData& d) {
+// A file's chart settings are never any document's here, so that taking them shows.
+std::string FileBytes(DocumentData d) {
+    d.BarGraph = true;
+    d.AxisMax = 999;
+    d.AxisMin = 111;
+    d.StdLevel = 555;
     std::string out;
     EXPECT_TRUE(FormatDataFile(d, "1.0.0.0", out));
     return out;
@@ -149,8 +154,10 @@ TEST(Merge, Outcomes) {
         EXPECT_EQ(r.dropped, c.dropped);
         EXPECT_EQ(r.added, static_cast<int>(c.numbers.size() - c.doc.Records.size()));
         // The document's own header values stay.
-        EXPECT_EQ(r.after.Model, c.doc.Model);
+        EXPECT_EQ(r.after.BarGraph, c.doc.BarGraph);
         EXPECT_EQ(r.after.AxisMax, c.doc.AxisMax);
+        EXPECT_EQ(r.after.AxisMin, c.doc.AxisMin);
+        EXPECT_EQ(r.after.StdLevel, c.doc.StdLevel);
     }
 }
 
@@ -161,6 +168,10 @@ TEST(Merge, FileThatCannotBeRead) {
     EXPECT_EQ(MergeDataFile(doc, dir.path()).status, S::OpenFailed);  // a folder
     EXPECT_EQ(MergeDataFile(doc, "/dev/null").status, S::OpenFailed); // a device
     WriteBytes(dir / "ok.q27", FileBytes(Doc(ModelQMV27, 1, 9, {})));
+    // Read as the loader reads: larger than a data file can be, it is the load error, unread.
+    WriteBytes(dir / "sparse.q27", FileBytes(Doc(ModelQMV27, 1, 9, {})));
+    ASSERT_EQ(::truncate((dir / "sparse.q27").c_str(), 200LL << 30), 0);
+    EXPECT_EQ(MergeDataFile(doc, dir / "sparse.q27").status, S::BadData);
     const MergeResult r = MergeDataFile(doc, dir / "ok.q27");
     EXPECT_EQ(Numbers(r.after.Records), (std::vector<int>{1, 2, 9}));
 }

@@ -63,8 +63,11 @@ TEST(ProfileFile, LongValuesAreCutTo255Bytes) {
 TEST(TextTable, MissingOrUnreadableFileGivesEmptyTexts) {
     TempDir dir;
     ASSERT_EQ(::mkdir((dir / "QMVLanguage.Lib").c_str(), 0700), 0);
-    for (const std::string& path : {std::string("/nonexistent/QMVLanguage.Lib"),
-                                    dir / "QMVLanguage.Lib", std::string("/dev/null")}) {
+    WriteBytes(dir / "sparse.Lib", "[Main]\r\nCaption=x\r\n");
+    ASSERT_EQ(::truncate((dir / "sparse.Lib").c_str(), 200LL << 30), 0);
+    for (const std::string& path :
+         {std::string("/nonexistent/QMVLanguage.Lib"), dir / "QMVLanguage.Lib",
+          std::string("/dev/null"), dir / "sparse.Lib"}) {
         TextTable t;
         bool loaded = true;
         EXPECT_NO_THROW(loaded = t.Load(path)) << path;
