@@ -59,10 +59,7 @@ struct Input {
 const char* const Levels[] = {"045", "120", "000", "999", "60", " 7", "x"};
 const char* const Codes[] = {"0", "1", "2", "3", "9", "x"};
 const char* const Dates[] = {"2010/05/31 14:05", "1999/12/31 23:59", "2038/01/19 03:14", "bad"};
-const char* const Notes[] = {"", "site A",
-                             "\x81\x40"
-                             "ab",
-                             "caf\xE9\xA0", "\x82\xA0\x82\xA2"};
+const char* const Notes[] = {"", "site A", "\x81@ab", "caf\xE9\xA0", "\x82\xA0\x82\xA2"};
 const char* const MemoLines[] = {"", "memo", "\x81\x40\xA0 kept", "\x83\x41\x83\x43", "caf\xE9"};
 
 std::string Format(DocumentData d, bool maskStyle) {
@@ -217,6 +214,10 @@ private:
 
     void Step(Input& in) {
         const int op = in.Pick(22);
+        static const bool trace = qEnvironmentVariableIsSet("QMV_FUZZ_TRACE");
+        if (trace)
+            std::fprintf(stderr, "step %d: op %d, %zu documents\n", steps_, op,
+                         form_->Documents().size());
         if (op == 0) {
             Open(WriteFile(in.Pick(8) == 0 ? std::string(reinterpret_cast<const char*>(in.p),
                                                          std::min<std::size_t>(in.n, 200))
@@ -349,7 +350,7 @@ private:
             QStringList files;
             for (int i = in.Pick(3); i >= 0; --i)
                 files << WriteFile(Format(MakeDocument(in), false));
-            dialogs_.openAnswers.push_back(files);
+            dialogs_.openAnswers = {files};
             Trigger("AcGraphSUM");
             return CheckStep(doc, before, false);
         }
@@ -358,7 +359,7 @@ private:
         case 17:
             return Trigger("AcRedo");
         case 18:
-            dialogs_.saveAnswers.push_back(NewPath());
+            dialogs_.saveAnswers = {NewPath()};
             return Trigger(in.Pick(2) ? "AcSave" : "AcSaveAs");
         case 19: { // everything undone, then everything redone
             const std::string was = Format(doc->Data(), true);
@@ -375,14 +376,16 @@ private:
         }
         case 20: { // saved under a new name and opened again
             const QString path = NewPath();
-            dialogs_.saveAnswers.push_back(path);
+            dialogs_.saveAnswers = {path};
             Trigger("AcSaveAs");
-            if (doc->Modified())
-                return; // the save failed, and said so
+            if (doc->Modified() || doc->FileName() != path)
+                return; // nothing to save, or the save failed and said so
             Open(path);
             TMDIChild* again = Active();
-            FUZZ_CHECK(again != doc && Format(again->Data(), false) == Format(doc->Data(), false),
-                       "a saved document reopens as another");
+            FUZZ_CHECK(again != doc, "a saved document does not open again");
+            FUZZ_CHECK(Format(again->Data(), false) == Format(doc->Data(), false),
+                       Format(doc->Data(), false) + "\n-- reopens as --\n" +
+                           Format(again->Data(), false));
             return Close(again);
         }
         default:
