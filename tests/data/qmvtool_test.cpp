@@ -1,8 +1,11 @@
 // qmvtool's file commands, run as a user runs them.
+#include <functional>
 #include <gtest/gtest.h>
+#include <stdexcept>
 #include <sys/wait.h>
 
 #include "testutil.h"
+#include "tools/qmvtool/command.h"
 
 using qmv::test::ReadBytes;
 using qmv::test::TempDir;
@@ -126,6 +129,23 @@ TEST(QmvTool, MergeNeverReplacesALaterFileAndAnotherOutOnlyWithForce) {
     // The merge adds to FIRST.
     EXPECT_EQ(Tool("merge " + (dir / "b") + " " + (dir / "b") + " " + (dir / "c")).status, 0);
     EXPECT_NE(ReadBytes(dir / "b"), logger);
+}
+
+TEST(QmvTool, WhateverACommandThrowsEndsInAMessageNotAnAbort) {
+    const std::pair<std::function<int()>, std::string> cases[] = {
+        {[]() -> int { throw std::bad_alloc(); }, "qmvtool check: out of memory\n"},
+        {[]() -> int { throw std::length_error("x"); }, "qmvtool check: unexpected error: x\n"},
+        {[]() -> int { throw 42; }, "qmvtool check: unexpected error\n"},
+    };
+    for (const auto& [run, says] : cases) {
+        char* text = nullptr;
+        std::size_t size = 0;
+        FILE* err = ::open_memstream(&text, &size);
+        EXPECT_EQ(qmvtool::RunToTheEnd("check", run, err), qmvtool::ExitUnexpected);
+        std::fclose(err);
+        EXPECT_EQ(std::string(text, size), says);
+        std::free(text);
+    }
 }
 
 TEST(QmvTool, UsageErrorsExitTwo) {
