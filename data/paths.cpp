@@ -16,6 +16,13 @@ std::string ProgramFolder() {
     return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
 }
 
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa {};
+    struct stat sb {};
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
 namespace {
 
 // A shared file of the program: beside the executable, else in the installed layout's

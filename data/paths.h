@@ -14,6 +14,10 @@ std::string FindLanguageFile(const std::string& programFolder);
 // The manual's first page, found the same way.
 std::string FindManual(const std::string& programFolder);
 
+// True when a and b both exist and are the same file (device and inode), whatever names lead
+// there: an output must never be one of the inputs by another name or through a link.
+bool SameFile(const std::string& a, const std::string& b);
+
 constexpr const char* LanguageFileName = "QMVLanguage.Lib";
 constexpr const char* ManualIndex = "Manual/index.html";
 

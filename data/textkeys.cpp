@@ -101,6 +101,8 @@ const std::vector<TextKey>& TextTable::Keys() {
         {"Main", "MenuE16"},        {"Main", "MenuF11"},
         {"Msg", "MsgNoDir"},        {"Msg", "MsgPortDenied"},
         {"Msg", "MsgPortBusy"},     {"Msg", "MsgPortHolder"},
+        {"Msg", "MsgPrintErr"},     {"Msg", "MsgPrintFile"},
+        {"Msg", "MsgNoPrintPage"},
     };
     return keys;
 }

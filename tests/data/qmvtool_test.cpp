@@ -1,8 +1,11 @@
 // qmvtool's file commands, run as a user runs them.
+#include <functional>
 #include <gtest/gtest.h>
+#include <stdexcept>
 #include <sys/wait.h>
 
 #include "testutil.h"
+#include "tools/qmvtool/command.h"
 
 using qmv::test::ReadBytes;
 using qmv::test::TempDir;
@@ -84,8 +87,8 @@ TEST(QmvTool, MergeExitsOneWhenAFileOrRecordsAreLeftOut) {
 
     // A file of another model and one that does not read are left out; the rest is saved.
     WriteBytes(dir / "bad.q27", "garbage\r\n");
-    r = Tool("merge " + (dir / "out.q27") + " " + logger + " " + TestData("sensor.q27") + " " +
-             (dir / "bad.q27") + " " + logger);
+    r = Tool("merge --force " + (dir / "out.q27") + " " + logger + " " + TestData("sensor.q27") +
+             " " + (dir / "bad.q27") + " " + logger);
     EXPECT_EQ(r.status, 1) << r.out;
     EXPECT_NE(r.out.find("sensor.q27: These records are from a different model."),
               std::string::npos)
@@ -99,7 +102,7 @@ TEST(QmvTool, MergeExitsOneWhenAFileOrRecordsAreLeftOut) {
     for (int i = 0; i < 248; ++i)
         many += "00009,0001,0002,0003,050,0,2010/06/01 09:00,0,1,2,3,,\r\n";
     WriteBytes(dir / "many.q27", many);
-    r = Tool("merge " + (dir / "out.q27") + " " + logger + " " + (dir / "many.q27"));
+    r = Tool("merge --force " + (dir / "out.q27") + " " + logger + " " + (dir / "many.q27"));
     EXPECT_EQ(r.status, 1) << r.out;
     EXPECT_NE(r.out.find("(1 records left out)"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("out.q27: 250 records"), std::string::npos) << r.out;
@@ -109,6 +112,40 @@ TEST(QmvTool, MergeExitsOneWhenAFileOrRecordsAreLeftOut) {
     EXPECT_EQ(r.status, 1) << r.out;
     EXPECT_TRUE(ReadBytes(dir / "new.q27").empty());
     EXPECT_EQ(Tool("merge " + (dir / "new.q27") + " " + logger).status, 2);
+}
+
+TEST(QmvTool, MergeNeverReplacesALaterFileAndAnotherOutOnlyWithForce) {
+    TempDir dir;
+    const std::string logger = ReadBytes(TestData("logger.q27"));
+    for (const char* name : {"a", "b", "c"})
+        WriteBytes(dir / name, logger);
+    ASSERT_EQ(::symlink((dir / "b").c_str(), (dir / "link").c_str()), 0);
+    // A later file, by any name, even forced; an OUT forgotten.
+    EXPECT_EQ(
+        Tool("merge --force " + (dir / "link") + " " + (dir / "a") + " " + (dir / "b")).status, 2);
+    EXPECT_EQ(Tool("merge " + (dir / "a") + " " + (dir / "b") + " " + (dir / "c")).status, 2);
+    for (const char* name : {"a", "b", "c"})
+        EXPECT_EQ(ReadBytes(dir / name), logger) << name;
+    // The merge adds to FIRST.
+    EXPECT_EQ(Tool("merge " + (dir / "b") + " " + (dir / "b") + " " + (dir / "c")).status, 0);
+    EXPECT_NE(ReadBytes(dir / "b"), logger);
+}
+
+TEST(QmvTool, WhateverACommandThrowsEndsInAMessageNotAnAbort) {
+    const std::pair<std::function<int()>, std::string> cases[] = {
+        {[]() -> int { throw std::bad_alloc(); }, "qmvtool check: out of memory\n"},
+        {[]() -> int { throw std::length_error("x"); }, "qmvtool check: unexpected error: x\n"},
+        {[]() -> int { throw 42; }, "qmvtool check: unexpected error\n"},
+    };
+    for (const auto& [run, says] : cases) {
+        char* text = nullptr;
+        std::size_t size = 0;
+        FILE* err = ::open_memstream(&text, &size);
+        EXPECT_EQ(qmvtool::RunToTheEnd("check", run, err), qmvtool::ExitUnexpected);
+        std::fclose(err);
+        EXPECT_EQ(std::string(text, size), says);
+        std::free(text);
+    }
 }
 
 TEST(QmvTool, UsageErrorsExitTwo) {

@@ -14,6 +14,7 @@
 #include "output/printsetdlg.h"
 #include "printtest.h"
 #include "tests/app/apptest.h"
+#include "ui/uitext.h"
 
 namespace qmv::test {
 namespace {
@@ -117,6 +118,11 @@ TEST_F(PrintCommandsTest, PrintAsksForThePrinterThenPrintsTheActiveDocument) {
     EXPECT_TRUE(text.contains(QRegularExpression("3 +003 +170 ")));
     EXPECT_FALSE(text.contains("memo text")); // the options of the settings
     EXPECT_TRUE(dialogs_.messages.empty());
+    ToPdf(form.Printer(), QStringLiteral("/dev/full")); // a job that cannot be written whole
+    dialogs_.printAnswers = {true};
+    form.Command("AcPrint")->trigger();
+    EXPECT_TRUE(dialogs_.messages.size() == 1 &&
+                dialogs_.messages[0].text.startsWith(Tx("Msg", "MsgPrintErr") + "\r\n"));
 }
 
 TEST_F(PrintCommandsTest, PrintAllAsksOnceAndPrintsEveryDocumentToAFileOfItsOwn) {
@@ -139,6 +145,12 @@ TEST_F(PrintCommandsTest, PrintAllAsksOnceAndPrintsEveryDocumentToAFileOfItsOwn)
             << file.toStdString();
     }
     EXPECT_EQ(form.Printer().outputFileName(), pdf);
+    // Done again, the files of the first time stay: nothing is printed.
+    WriteFile(Path("all-2.pdf"), "%PDF-1.4 earlier");
+    dialogs_.printAnswers = {true};
+    form.Command("AcAllPrint")->trigger();
+    EXPECT_TRUE(dialogs_.messages.size() == 1 && dialogs_.messages[0].text.endsWith("all-1.pdf"));
+    EXPECT_EQ(ReadFile(Path("all-2.pdf")), "%PDF-1.4 earlier");
 }
 
 TEST_F(PrintCommandsTest, PrintAllSendsOneJobPerDocumentToTheQueue) {
@@ -169,10 +181,11 @@ TEST_F(PrintCommandsTest, PrintAllSendsOneJobPerDocumentToTheQueue) {
         QFile::remove(out.filePath(job));
 }
 
-TEST_F(PrintCommandsTest, PreviewShowsThePagesThePrintGets) {
+TEST_F(PrintCommandsTest, PreviewShowsEveryPageAndARangePastTheEndPrintsNothing) {
     TMainForm& form = Form();
     Open(form, "long.q27", LoggerDocument(40));
     ToPdf(form.Printer(), Path("unused.pdf")); // A4, as the printing tests print
+    form.Printer().setFromTo(2, 2);            // as the last Print dialog left it
     int pages = 0;
     auto look = WhenModal<QPrintPreviewDialog>([&pages](QPrintPreviewDialog* preview) {
         auto* widget = preview->findChild<QPrintPreviewWidget*>();
@@ -186,6 +199,12 @@ TEST_F(PrintCommandsTest, PreviewShowsThePagesThePrintGets) {
     form.Command("AcPrintPreview")->trigger();
     EXPECT_EQ(pages, 2);
     EXPECT_TRUE(dialogs_.messages.empty());
+    form.Printer().setFromTo(3, 4); // past the end: nothing to print
+    dialogs_.printAnswers = {true};
+    form.Command("AcPrint")->trigger();
+    EXPECT_TRUE(dialogs_.messages.size() == 1 &&
+                dialogs_.messages[0].text == Tx("Msg", "MsgNoPrintPage"));
+    EXPECT_FALSE(QFile::exists(Path("unused.pdf")));
 }
 
 } // namespace

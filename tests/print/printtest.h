@@ -1,6 +1,7 @@
 // Helpers of the printing tests: documents, PDF printers and reading PDF files back as text.
 #pragma once
 
+#include <QFile>
 #include <QPrinter>
 #include <QProcess>
 #include <QString>
@@ -34,6 +35,15 @@ inline DocumentData LoggerDocument(int count) {
     for (int i = 0; i < count; ++i)
         d.Records.push_back(PrintRecordOf(i + 1, 150 + 10 * (i % 20), "N" + std::to_string(i + 1)));
     return d;
+}
+
+inline void WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+}
+inline QByteArray ReadFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // A printer that writes a PDF file.

@@ -6,6 +6,7 @@
 #include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QThread>
+#include <unistd.h>
 
 #include "data/version.h"
 #include "printtest.h"
@@ -33,10 +34,13 @@ protected:
         return Path(name);
     }
 
+    // As under ssh or cron: no platform chosen, and a display named that does not answer.
     int Run(const QStringList& args, QString* err = nullptr) {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_CONFIG_HOME", tmp_.filePath("config"));
+        env.insert("DISPLAY", "localhost:99"); // X servers take no TCP connections by default
+        env.remove("QT_QPA_PLATFORM");
         p.setProcessEnvironment(env);
         p.start(QStringLiteral(QMV_BINARY_DIR "/bin/qmvtool"), QStringList{"print"} + args);
         EXPECT_TRUE(p.waitForFinished(30000));
@@ -70,6 +74,27 @@ TEST_F(QmvtoolPrintTest, PdfPerFileWithTheStoredOrTheNamedOptions) {
     EXPECT_EQ(Run({a, "--pdf", Path("x.pdf"), "--options", "memo,colour"}, &err), 2);
     EXPECT_TRUE(err.contains("colour"));
     EXPECT_EQ(Run({Path("missing.q27"), "--pdf", Path("y.pdf")}), 1);
+}
+
+TEST_F(QmvtoolPrintTest, RefusesAnOutputThatWouldReplaceAFileAndPrintsNothing) {
+    const QString a = WriteDoc("a.q27", "memo of a");
+    const QString b = WriteDoc("b.q27", "memo of b");
+    const QByteArray data = ReadFile(a);
+    ASSERT_EQ(::link(QFile::encodeName(a), QFile::encodeName(Path("same.pdf"))), 0);
+    WriteFile(Path("out-2.pdf"), "%PDF-1.4 earlier");
+    const std::pair<QStringList, QString> cases[] = {
+        {{a, "--pdf", Path("same.pdf")}, "same.pdf: is one of the data files"},
+        {{b, "--pdf", a}, "a.q27: exists and is not a PDF file"},
+        {{a, b, "--pdf", Path("out.pdf")}, "out-2.pdf: exists already"},
+    };
+    for (const auto& [args, says] : cases) {
+        QString err;
+        EXPECT_EQ(Run(args, &err), 2) << err.toStdString();
+        EXPECT_TRUE(err.contains(says)) << err.toStdString();
+    }
+    EXPECT_EQ(ReadFile(a), data);
+    EXPECT_EQ(ReadFile(Path("out-2.pdf")), "%PDF-1.4 earlier");
+    EXPECT_FALSE(QFile::exists(Path("out-1.pdf")));
 }
 
 TEST_F(QmvtoolPrintTest, PrintsOnACupsQueue) {

@@ -2,12 +2,14 @@
 // merge command gathers them into a document.
 #include <cstdio>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 #include "command.h"
 #include "data/codepage.h"
 #include "data/datafile.h"
 #include "data/merge.h"
+#include "data/paths.h"
 #include "data/profile.h"
 #include "data/version.h"
 
@@ -47,9 +49,34 @@ bool LoadFirst(const std::string& path, qmv::DocumentData& doc) {
     return false;
 }
 
-int RunMerge(const std::vector<std::string>& args) {
+bool Exists(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+int RunMerge(const std::vector<std::string>& all) {
+    std::vector<std::string> args;
+    bool force = false;
+    for (const std::string& a : all) {
+        if (a == "--force")
+            force = true;
+        else if (a.rfind("--", 0) == 0)
+            return UsageError("merge", "unknown option " + a);
+        else
+            args.push_back(a);
+    }
     if (args.size() < 3)
         return UsageError("merge", "expected OUT.q27, FIRST.q27 and at least one more data file");
+    // OUT may be FIRST, as the window's merge adds to the open document, but never a file merged
+    // into it: that one would be lost whatever became of its own merge.
+    const std::string& out = args[0];
+    for (std::size_t i = 2; i < args.size(); ++i)
+        if (qmv::SameFile(out, args[i]))
+            return UsageError("merge", out + " is one of the files merged into " + args[1] +
+                                           "; it is never replaced");
+    if (!force && Exists(out) && !qmv::SameFile(out, args[1]))
+        return UsageError("merge",
+                          out + " exists and is not " + args[1] + "; give --force to replace it");
     LoadInterfaceTexts();
     qmv::DocumentData doc;
     if (!LoadFirst(args[1], doc))
@@ -98,16 +125,19 @@ int RunMerge(const std::vector<std::string>& args) {
 
 const CommandRegistrar mergeCommand(
     {"merge", "merge data files into one, as the merge command does",
-     "usage: qmvtool merge OUT.q27 FIRST.q27 MORE.q27...\n"
+     "usage: qmvtool merge OUT.q27 FIRST.q27 MORE.q27... [--force]\n"
      "\n"
      "Loads FIRST.q27 as a document and merges each further file into it in turn: its\n"
      "records after the document's, its memo lines after the document's memo. A file of\n"
      "another model, or one that does not read, is left out with the program's message;\n"
      "records past 250 in all are left out with the program's warning. The result is\n"
-     "saved to OUT.q27 (which may be one of the inputs) unless FIRST.q27 does not load;\n"
-     "OUT.q27 is replaced only when the whole file was written.\n"
+     "saved to OUT.q27 unless FIRST.q27 does not load; OUT.q27 is replaced only when the\n"
+     "whole file was written.\n"
+     "OUT.q27 may be FIRST.q27, never one of MORE.q27 (by any name). An existing OUT.q27\n"
+     "that is not FIRST.q27 is replaced only with --force.\n"
      "Exit status: 0 when every file was merged whole, 1 when a file was left out, records\n"
-     "were left out or a file could not be read or written, 2 for bad usage.\n",
+     "were left out or a file could not be read or written, 2 for bad usage or OUT.q27\n"
+     "refused (nothing is written then).\n",
      RunMerge});
 
 } // namespace

@@ -3,6 +3,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QSettings>
+#include <QStringList>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -19,17 +20,16 @@ namespace qmvtool {
 
 namespace {
 
-// Printing draws the chart with widgets, so it needs a whole application; without a display it
-// draws offscreen.
+// Printing draws the chart with widgets, so it needs a whole application, but never a display:
+// it draws offscreen unless the user chose a platform (a display named but not answering, as
+// under ssh or cron, would end the run).
 class WidgetApp {
 public:
     WidgetApp() : app_(PreparedArgc(), argv_) {}
 
 private:
     static int& PreparedArgc() {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
-            qEnvironmentVariableIsEmpty("DISPLAY") &&
-            qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         return argc_;
     }
@@ -60,6 +60,21 @@ bool LoadDocument(const std::string& path, qmv::DocumentData& doc, std::string& 
     return true;
 }
 
+const char* RefusalText(qmv::OutputRefusal why) {
+    switch (why) {
+    case qmv::OutputRefusal::IsAnInput:
+        return "is one of the data files to print; it is never replaced";
+    case qmv::OutputRefusal::NotAPdf:
+        return "exists and is not a PDF file; it is not replaced";
+    case qmv::OutputRefusal::Exists:
+        return "exists already; numbered outputs never replace files (remove them or choose"
+               " another name)";
+    case qmv::OutputRefusal::None:
+        break;
+    }
+    return "";
+}
+
 int RunPrint(const std::vector<std::string>& args) {
     std::vector<std::string> files;
     std::string printerName, pdf, optionList;
@@ -87,6 +102,17 @@ int RunPrint(const std::vector<std::string>& args) {
         return UsageError("print", "--printer and --pdf exclude each other");
 
     WidgetApp app;
+    if (!pdf.empty()) {
+        // Every output is checked before anything is printed, so that a refusal writes nothing.
+        QStringList inputs;
+        for (const std::string& f : files)
+            inputs << QString::fromStdString(f);
+        QString refused;
+        const qmv::OutputRefusal why = qmv::CheckPrintOutputs(
+            QString::fromStdString(pdf), static_cast<int>(files.size()), inputs, refused);
+        if (why != qmv::OutputRefusal::None)
+            return UsageError("print", refused.toStdString() + ": " + RefusalText(why));
+    }
     LoadInterfaceTexts();
     QSettings store(QStringLiteral("Brasketon"), QStringLiteral("QMV27Win"));
     const qmv::ProgramSettings settings = qmv::ReadSettings(store, QSize(), QString());
@@ -157,12 +183,16 @@ const CommandRegistrar printCommand(
      "\n"
      "  --printer NAME  print on that printer (default: the system's default printer)\n"
      "  --pdf OUT.pdf   write PDF files instead: OUT.pdf for one data file, OUT-1.pdf,\n"
-     "                  OUT-2.pdf, ... for several\n"
+     "                  OUT-2.pdf, ... for several. An output is never one of the data\n"
+     "                  files, OUT.pdf replaces only a PDF file, and numbered outputs\n"
+     "                  replace no file at all; each is written whole or not at all\n"
      "  --options LIST  the parts and columns to print, by their settings keys, separated by\n"
      "                  commas: graph,list,record,datano,onatsu,date,bpf,nf,nr,note,memo;\n"
      "                  every one not named is left out\n"
      "\n"
-     "Exit status: 0 when every file printed, 1 when any failed, 2 for bad usage.\n",
+     "Exit status: 0 when every file printed, 1 when any failed (a file that did not load,\n"
+     "a PDF file that could not be written whole, a queue that did not take the job), 2 for\n"
+     "bad usage or an output refused, before anything is printed.\n",
      RunPrint});
 
 } // namespace

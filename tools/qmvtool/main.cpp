@@ -23,7 +23,9 @@ void PrintOverview(FILE* out) {
     for (const auto& [name, command] : Registry())
         std::fprintf(out, "  %-12s %s\n", name.c_str(), command.synopsis);
     std::fprintf(out, "\n'qmvtool COMMAND --help' describes one command; 'qmvtool --version' prints"
-                      " the version.\n");
+                      " the version.\n"
+                      "\nExit status 9, for every command: an unexpected failure, such as running"
+                      " out of memory,\nsaid on standard error.\n");
 }
 } // namespace
 
@@ -71,10 +73,12 @@ int main(int argc, char** argv) {
         PrintOverview(stderr);
         return ExitUsage;
     }
-    std::vector<std::string> args(argv + 2, argv + argc);
-    if (WantsHelp(args)) {
-        std::fputs(it->second.help, stdout);
-        return ExitOk;
-    }
-    return it->second.run(args);
+    return RunToTheEnd(name.c_str(), [&] {
+        const std::vector<std::string> args(argv + 2, argv + argc);
+        if (WantsHelp(args)) {
+            std::fputs(it->second.help, stdout);
+            return ExitOk;
+        }
+        return it->second.run(args);
+    });
 }
