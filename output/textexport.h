@@ -13,7 +13,8 @@ std::string FormatTextExport(const std::string& caption, const std::string& mode
                              const DocumentData& doc, const TextTable& texts);
 
 // Writes the export to path as WriteFileAtomically writes. A record field that is not a number
-// fails the export as a write failure, before the file is touched.
+// fails the export as a write failure, before the file is touched; an existing data file at path
+// is refused as a file that cannot be created.
 SaveResult ExportText(const std::string& path, const std::string& caption,
                       const std::string& modelName, const DocumentData& doc, const TextTable& texts,
                       const ChunkWriter& writer = {});

@@ -71,7 +71,7 @@ TEST(TextExport, BadFieldIsAWriteFailureBeforeTheFileIsTouched) {
     WriteBytes(path, "previous");
     DocumentData doc;
     doc.Model = 1;
-    // Loading parses only the first record's filter codes, so a later one reaches the export.
+    // A bad code in a later record counts as in the first.
     const recReadDataSeg good{"1", "0", "0", "0", "045", "0", "2010/05/31 14:05",
                               "0", "0", "0", "0", ""};
     doc.Records = {good, good};
@@ -85,4 +85,9 @@ TEST(TextExport, BadFieldIsAWriteFailureBeforeTheFileIsTouched) {
     EXPECT_EQ(ReadBytes(path).substr(0, 7), "File\tc\r");
     EXPECT_EQ(ExportText(dir / "missing/out.txt", "c", "m", doc, Headings()).status,
               SaveStatus::OpenFailed);
+    // Never over a data file.
+    ASSERT_EQ(SaveDataFile(dir / "a.q27", doc, "1.0.0.0").status, SaveStatus::Ok);
+    const std::string records = ReadBytes(dir / "a.q27");
+    EXPECT_EQ(ExportText(dir / "a.q27", "c", "m", doc, Headings()).status, SaveStatus::OpenFailed);
+    EXPECT_EQ(ReadBytes(dir / "a.q27"), records);
 }
