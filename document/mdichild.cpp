@@ -274,11 +274,13 @@ std::vector<std::string> TMDIChild::MemoLines() const {
     // Lines the user did not change keep their exact bytes, including bytes the code page cannot
     // show; only the lines typed into are taken from the text.
     const QStringList now = text.split(QLatin1Char('\n'));
-    const bool known = now.size() == static_cast<qsizetype>(memoLineBytes_.size());
+    const bool known = now.size() == static_cast<qsizetype>(memoOrigins_.size());
     std::vector<std::string> lines;
     lines.reserve(now.size());
-    for (qsizetype i = 0; i < now.size(); ++i)
-        lines.push_back(known && memoLineBytes_[i] ? *memoLineBytes_[i] : FromQ(now[i]));
+    for (qsizetype i = 0; i < now.size(); ++i) {
+        const auto& origin = known ? memoOrigins_[i] : std::nullopt;
+        lines.push_back(origin && origin->shown == now[i] ? origin->bytes : FromQ(now[i]));
+    }
     return lines;
 }
 
@@ -293,15 +295,17 @@ void TMDIChild::SetMemoLines(const std::vector<std::string>& lines) {
     memoText_ = Memo1->toPlainText();
     memoTouched_ = false;
     data_.Memo = lines;
-    KeepMemoBytes(lines);
+    KeepMemoOrigins(lines);
     settingMemo_ = false;
 }
 
-void TMDIChild::KeepMemoBytes(const std::vector<std::string>& lines) {
-    const qsizetype shown = memoText_.count(QLatin1Char('\n')) + 1;
-    memoLineBytes_.assign(shown, std::nullopt);
-    if (shown == static_cast<qsizetype>(lines.size()))
-        memoLineBytes_.assign(lines.begin(), lines.end());
+void TMDIChild::KeepMemoOrigins(const std::vector<std::string>& lines) {
+    const QStringList shown = memoText_.split(QLatin1Char('\n'));
+    memoOrigins_.assign(shown.size(), std::nullopt);
+    // A line the memo splits in two (a line end of another kind inside it) has no origin.
+    if (shown.size() == static_cast<qsizetype>(lines.size()))
+        for (qsizetype i = 0; i < shown.size(); ++i)
+            memoOrigins_[i] = MemoOrigin{lines[i], shown[i]};
 }
 
 void TMDIChild::RestoreMemo(const MemoState& state) {
@@ -311,7 +315,7 @@ void TMDIChild::RestoreMemo(const MemoState& state) {
         settingMemo_ = true;
         Memo1->setPlainText(state.text);
         memoText_ = Memo1->toPlainText();
-        memoLineBytes_ = state.lines;
+        memoOrigins_ = state.lines;
         memoTouched_ = true;
         settingMemo_ = false;
     }
@@ -343,26 +347,27 @@ void TMDIChild::Memo1Change() {
         ++tail;
     const int removed = oldSize - head - tail;
     const int added = newSize - head - tail;
-    MemoState before{!memoTouched_, data_.Memo, memoText_, memoLineBytes_, head + removed};
+    MemoState before{!memoTouched_, data_.Memo, memoText_, memoOrigins_, head + removed};
 
-    // The lines the change reached lose their bytes and are taken from the text from now on; a
-    // line that came through unchanged (Enter at its end or its start) keeps them.
+    // The lines the change reached keep where their first and last line came from, so that a
+    // line typed into and changed back, or only split off by Enter, keeps its bytes.
     const QStringList oldLines = memoText_.split(QLatin1Char('\n'));
-    const QStringList newLines = text.split(QLatin1Char('\n'));
     const qsizetype first = memoText_.left(head).count(QLatin1Char('\n'));
     const qsizetype oldLast = first + memoText_.mid(head, removed).count(QLatin1Char('\n'));
     const qsizetype newLast = first + text.mid(head, added).count(QLatin1Char('\n'));
-    if (memoLineBytes_.size() != static_cast<std::size_t>(oldLines.size()))
-        memoLineBytes_.assign(oldLines.size(), std::nullopt);
-    std::vector<std::optional<std::string>> reached(newLast - first + 1);
-    if (oldLines[first] == newLines[first])
-        reached.front() = memoLineBytes_[first];
-    if (oldLines[oldLast] == newLines[newLast])
-        reached.back() = memoLineBytes_[oldLast];
-    memoLineBytes_.erase(memoLineBytes_.begin() + first, memoLineBytes_.begin() + oldLast + 1);
-    memoLineBytes_.insert(memoLineBytes_.begin() + first, reached.begin(), reached.end());
+    if (memoOrigins_.size() != static_cast<std::size_t>(oldLines.size()))
+        memoOrigins_.assign(oldLines.size(), std::nullopt);
+    MemoOrigins reached(newLast - first + 1);
+    reached.front() = memoOrigins_[first];
+    reached.back() = memoOrigins_[oldLast];
+    // Lines joined into one: it came from the last of them, unless it still reads as the first.
+    if (reached.size() == 1 && memoOrigins_[first] &&
+        memoOrigins_[first]->shown == text.split(QLatin1Char('\n')).at(first))
+        reached.front() = memoOrigins_[first];
+    memoOrigins_.erase(memoOrigins_.begin() + first, memoOrigins_.begin() + oldLast + 1);
+    memoOrigins_.insert(memoOrigins_.begin() + first, reached.begin(), reached.end());
 
-    MemoState after{false, {}, text, memoLineBytes_, Memo1->textCursor().position()};
+    MemoState after{false, {}, text, memoOrigins_, Memo1->textCursor().position()};
     memoTouched_ = true;
     memoText_ = text;
     undoStack_->push(new MemoEditCommand(*this, UndoStepName("MenuE16"), std::move(before),
@@ -578,7 +583,7 @@ bool TMDIChild::SaveToFile(const QString& path) {
     } else {
         data_.Memo = d.Memo;
         memoTouched_ = false;
-        KeepMemoBytes(d.Memo);
+        KeepMemoOrigins(d.Memo);
     }
     // Undoing back to what is now on disk clears Modified again.
     if (ok)

@@ -11,6 +11,7 @@
 
 #include "data/datafile.h"
 #include "documenthost.h"
+#include "undocommands.h"
 
 class QAction;
 class QMenu;
@@ -25,8 +26,6 @@ namespace qmv {
 class PanelBar;
 class TChartView;
 class RecordDrag;
-struct DocumentState;
-struct MemoState;
 
 class TMDIChild : public QWidget {
     Q_OBJECT
@@ -154,7 +153,7 @@ private:
     void InfoColumnClick(int column);
     void Chart1Readout(int index);
     void Memo1Change();
-    void KeepMemoBytes(const std::vector<std::string>& lines);
+    void KeepMemoOrigins(const std::vector<std::string>& lines);
     void ListDoubleClick();
     void ShowLoadError(const QString& text);
     void KeepListWidth();
@@ -178,8 +177,9 @@ private:
     // for data_.Memo byte for byte.
     bool memoTouched_ = false;
     QString memoText_; // the memo's text as last seen, to tell what a change changed
-    // Per line of memoText_: the line's bytes while nobody has typed into it.
-    std::vector<std::optional<std::string>> memoLineBytes_;
+    // Per line of memoText_: the line as it was set, so that a line the user did not change,
+    // or changed back, keeps its bytes.
+    std::vector<std::optional<MemoOrigin>> memoOrigins_;
     bool placed_ = false;
     bool viewOnly_ = false;
     int listWidth_ = 300;

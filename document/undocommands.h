@@ -41,11 +41,19 @@ private:
 // The memo as an undo step holds it: the bytes of the file while nobody has typed into it (lines
 // the code page cannot show keep them), the text and the bytes of the untouched lines once
 // somebody has.
+// A memo line as it was set: its bytes and the text the memo showed for them. A line whose text
+// is still that text is written back with those bytes.
+struct MemoOrigin {
+    std::string bytes;
+    QString shown;
+};
+using MemoOrigins = std::vector<std::optional<MemoOrigin>>; // one per memo line
+
 struct MemoState {
     bool untouched = true;
     std::vector<std::string> bytes;
     QString text;
-    std::vector<std::optional<std::string>> lines; // bytes of the lines nobody typed into
+    MemoOrigins lines; // where each line came from
     int cursor = 0;
 };
 

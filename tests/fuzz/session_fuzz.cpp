@@ -20,6 +20,7 @@
 #include <QTextCursor>
 #include <QTreeWidget>
 #include <QUndoStack>
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -34,6 +35,7 @@
 #include "document/ineditor.h"
 #include "document/mdichild.h"
 #include "document/recorddrag.h"
+#include "document/undocommands.h"
 #include "fuzzcheck.h"
 #include "output/printlayout.h"
 #include "output/textexport.h"
@@ -91,7 +93,7 @@ DocumentData MakeDocument(Input& in) {
         r.Note = Notes[in.Pick(5)];
         d.Records.push_back(r);
     }
-    for (int i = in.Pick(4); i > 0; --i)
+    for (int i = in.Pick(7); i > 0; --i)
         d.Memo.push_back(MemoLines[in.Pick(5)]);
     return d;
 }
@@ -126,6 +128,7 @@ public:
         dialogs_.openRequests.clear();
         dialogs_.saveRequests.clear();
         starts_.clear();
+        shown_.clear();
         steps_ = 0;
     }
 
@@ -155,6 +158,7 @@ private:
     }
     void Close(TMDIChild* doc) {
         starts_.erase(doc);
+        shown_.erase(doc);
         form_->ActivateDocument(doc);
         form_->Command("AcFileClose")->trigger();
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -312,9 +316,14 @@ private:
             QTextCursor cursor = doc->Memo1->textCursor();
             cursor.setPosition(in.Byte() % (doc->Memo1->toPlainText().size() + 1));
             doc->Memo1->setTextCursor(cursor);
+            const std::vector<std::string> was = doc->Data().Memo;
+            const int line = cursor.blockNumber();
+            int backspaces = 0, deletes = 0; // the keys that can reach another line
             const Qt::Key keys[] = {Qt::Key_A, Qt::Key_Return, Qt::Key_Backspace, Qt::Key_Delete};
             for (int i = in.Pick(4); i >= 0; --i) {
                 const int k = in.Pick(6);
+                backspaces += k == 2;
+                deletes += k == 3;
                 if (k < 4)
                     QTest::keyClick(doc->Memo1, keys[k]);
                 else
@@ -323,6 +332,14 @@ private:
             }
             if (Format(doc->Data(), false) != before.bytes)
                 FUZZ_CHECK(doc->Modified() && doc->UndoStack()->canUndo(), "typing without a step");
+            // Lines the keys could not reach keep their bytes.
+            const std::vector<std::string> now = doc->Data().Memo;
+            const int head = std::max(0, line - backspaces);
+            const int tail = std::max(0, int(was.size()) - 1 - line - deletes);
+            FUZZ_CHECK(now.size() >= std::size_t(head + tail) &&
+                           std::equal(was.begin(), was.begin() + head, now.begin()) &&
+                           std::equal(was.end() - tail, was.end(), now.end() - tail),
+                       "typing rewrote memo lines it did not reach");
             return;
         }
         case 13: { // graph settings
@@ -355,9 +372,15 @@ private:
             return CheckStep(doc, before, false);
         }
         case 16:
-            return Trigger("AcUndo");
-        case 17:
-            return Trigger("AcRedo");
+        case 17: { // a step taken back or again changes what it changed, not the line/bar switch
+            QUndoStack* stack = doc->UndoStack();
+            const QString step = op == 16 ? stack->undoText() : stack->redoText();
+            const bool bar = doc->BarGraph();
+            Trigger(op == 16 ? "AcUndo" : "AcRedo");
+            FUZZ_CHECK(step == UndoStepName("MenuG4") || doc->BarGraph() == bar,
+                       "undo or redo threw the line/bar switch");
+            return;
+        }
         case 18:
             dialogs_.saveAnswers = {NewPath()};
             return Trigger(in.Pick(2) ? "AcSave" : "AcSaveAs");
@@ -371,7 +394,7 @@ private:
             while (stack->canRedo())
                 stack->redo();
             FUZZ_CHECK(Format(doc->Data(), true) == was,
-                       "redoing everything does not give the document back");
+                       was + "\n-- redone everything: --\n" + Format(doc->Data(), true));
             return;
         }
         case 20: { // saved under a new name and opened again
@@ -397,15 +420,20 @@ private:
     void CheckAll() {
         for (TMDIChild* doc : form_->Documents()) {
             const DocumentData d = doc->Data();
-            try {
-                CheckForDisplay(d);
-                FormatTextExport("caption", "model", d, InterfaceTexts());
-                LayOutPrint(
-                    {2400, 3400, 60}, PrintOptions{}, "caption", "model", d, InterfaceTexts(),
-                    [](const std::string& bytes) { return 20 * int(bytes.size()); },
-                    ActiveCodePage());
-            } catch (const std::exception& e) {
-                Fail(__FILE__, __LINE__, "a document that cannot be shown", e.what());
+            std::string& seen = shown_[doc];
+            const std::string now = Format(d, false);
+            if (seen != now) {
+                seen = now;
+                try {
+                    CheckForDisplay(d);
+                    FormatTextExport("caption", "model", d, InterfaceTexts());
+                    LayOutPrint(
+                        {2400, 3400, 60}, PrintOptions{}, "caption", "model", d, InterfaceTexts(),
+                        [](const std::string& bytes) { return 20 * int(bytes.size()); },
+                        ActiveCodePage());
+                } catch (const std::exception& e) {
+                    Fail(__FILE__, __LINE__, "a document that cannot be shown", e.what());
+                }
             }
             const bool empty = d.Records.empty() && doc->MemoEmpty();
             if (doc->IsNewDocument())
@@ -427,6 +455,7 @@ private:
     test::ScriptedDialogs dialogs_;
     std::unique_ptr<TMainForm> form_;
     std::map<TMDIChild*, std::string> starts_;
+    std::map<TMDIChild*, std::string> shown_; // the bytes last shown, exported and laid out
     int files_ = 0;
     int steps_ = 0;
 };
