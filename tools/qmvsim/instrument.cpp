@@ -324,6 +324,10 @@ std::vector<Output> Instrument::SendFrame(bool resend) {
     } else if (resend) {
         Event("block " + std::to_string(block) + " sent again");
     }
+    if (block == options_.reuseNumber && frame_ > 0) {
+        frame.replace(1, 2, frames_[frame_ - 1], 1, 2);
+        Event("block " + std::to_string(block) + " sent with the number of the block before");
+    }
     if (block == options_.stallBlock) {
         const std::size_t n = options_.stallBytes < 0
                                   ? frame.size() / 2

@@ -59,6 +59,7 @@ Transfer faults. Blocks are counted from 1 in the order they are first sent:
   --bad-crc N[:TIMES]        block N sent with a wrong CRC the first TIMES times (default 1)
   --bad-crc-always N         block N always sent with a wrong CRC
   --repeat-block N           block N sent a second time after its ACK
+  --reuse-number N           block N sent with the number of block N-1 (N from 2 up)
   --silent-after-ack N       nothing more after the ACK of block N
   --stall-block N[:BYTES]    only BYTES of block N (default half the frame), then nothing
   --unplug-block N[:BYTES]   BYTES of block N (default the whole frame), then the line closes
@@ -295,6 +296,9 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& o, RunSetti
             if (!BlockAndCount(v, n, m, 0))
                 return bad("N");
             o.repeatBlock.insert(n);
+        } else if (a == "--reuse-number") {
+            if (!BlockAndCount(v, o.reuseNumber, m, 0) || o.reuseNumber < 2)
+                return bad("N from 2 up");
         } else if (a == "--silent-after-ack") {
             if (!BlockAndCount(v, o.silentAfterAck, m, 0))
                 return bad("N");
