@@ -66,6 +66,7 @@ struct Output {
     std::string bytes;
     bool hangUp = false;
     bool held = false;
+    std::string answers = {}; // the request ("TYPE #2") whose reply begins here, if any
 };
 
 class Instrument {

@@ -76,10 +76,12 @@ Signals: SIGUSR1 releases a held piece (--split-hold); SIGUSR2 makes the simulat
 everything the program has written so far and then log the event "sync N" (N counts them), so
 that a reader of the log knows it is complete.
 
-Log lines, one per chunk read or written and one per event:
-  <seconds since start> RX <hex bytes>     bytes the program sent
-  <seconds since start> TX <hex bytes>     bytes the instrument sent
-  <seconds since start> EV <text>          what the instrument did
+Log lines, one per chunk read or written and one per event, each with the time in seconds on
+the system's monotonic clock (CLOCK_MONOTONIC):
+  <seconds> RX <hex bytes>     bytes the program sent
+  <seconds> TX <hex bytes>     bytes the instrument sent
+  <seconds> EV <text>          what the instrument did; "reply to CMD #N begins" right before
+                               the first byte of the reply to the N-th CMD
 
 Exit status: 0 after a signal or a closed line, 1 when the terminal cannot be made, 2 on a bad
 switch or file.
