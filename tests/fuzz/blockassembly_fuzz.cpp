@@ -132,32 +132,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
 
         const BlockVerdict verdict = assembly.Take(received.data(), received.size());
+        // What the sender sent: each whole new block once, as long as there is room for it.
+        const std::size_t payloadBytes = block.size() - BlockHeaderBytes - BlockTrailerBytes;
+        const bool fits = arrived || sent.size() + payloadBytes <= capacity;
+        if (!spoiled && !broken && !arrived && fits) {
+            sent.insert(sent.end(), block.begin() + BlockHeaderBytes,
+                        block.end() - BlockTrailerBytes);
+            arrived = true;
+        }
         const std::string at = "sending " + std::to_string(sending) + ": verdict " +
                                std::to_string(static_cast<int>(verdict));
-        FUZZ_CHECK(assembly.Size() <= capacity, at);
+        FUZZ_CHECK(assembly.Data() == sent, at + ", not what was sent");
         if (spoiled) {
             FUZZ_CHECK(verdict == BlockVerdict::Bad, at + ", for a spoiled block");
-            FUZZ_CHECK(assembly.Data() == sent, at + ", not what was sent");
             continue; // the NAK asks for it again
         }
-        const std::size_t payloadBytes = block.size() - BlockHeaderBytes - BlockTrailerBytes;
-        if (broken) {
-            FUZZ_CHECK(verdict == BlockVerdict::Conflict, at + ", for a number reused");
-            FUZZ_CHECK(assembly.Data() == sent, at + ", not what was sent");
-            return 0;
-        }
-        if (verdict == BlockVerdict::Overflow) {
-            FUZZ_CHECK(!arrived && sent.size() + payloadBytes > capacity, at + " with room left");
-            FUZZ_CHECK(assembly.Data() == sent, at + ", not what was sent");
+        if (broken || !fits) {
+            FUZZ_CHECK(verdict == (broken ? BlockVerdict::Conflict : BlockVerdict::Overflow),
+                       at + ", where the transfer must end");
             return 0;
         }
         FUZZ_CHECK(verdict == BlockVerdict::Accepted || verdict == BlockVerdict::Duplicate,
                    at + ", for a whole block");
-        if (!arrived)
-            sent.insert(sent.end(), block.begin() + BlockHeaderBytes,
-                        block.end() - BlockTrailerBytes);
-        arrived = true;
-        FUZZ_CHECK(assembly.Data() == sent, at + ", not what was sent");
         if (!ackLost) {
             due = false;
             previous.assign(block.begin() + BlockHeaderBytes, block.end() - BlockTrailerBytes);
