@@ -1,5 +1,7 @@
 #include "device/blockassembly.h"
 
+#include <algorithm>
+
 #include "device/recorddecode.h"
 
 namespace qmv {
@@ -13,6 +15,7 @@ void BlockAssembly::Reset() {
     blocksAccepted_ = 0;
     duplicates_ = 0;
     lastNumber_ = -1;
+    lastSize_ = 0;
     repeatDue_ = false;
 }
 
@@ -32,26 +35,30 @@ BlockVerdict BlockAssembly::Take(const std::uint8_t* received, std::size_t count
 
     const std::uint8_t* payload = received + BlockHeaderBytes;
     const std::uint16_t crc = Crc16Xmodem(payload, n);
+    // The CRC covers the payload alone: a garbled number shows only in its complement.
     if (received[BlockHeaderBytes + n] != (crc >> 8) ||
-        received[BlockHeaderBytes + n + 1] != (crc & 0xFF)) {
+        received[BlockHeaderBytes + n + 1] != (crc & 0xFF) ||
+        static_cast<std::uint8_t>(~received[1]) != received[2]) {
         repeatDue_ = true;
         return BlockVerdict::Bad;
     }
     repeatDue_ = false;
 
     const int number = received[1];
-    const bool complementRight = static_cast<std::uint8_t>(~received[1]) == received[2];
-    // The device sends a block again when it missed its ACK: the data is already here.
-    if (complementRight && number == lastNumber_) {
-        ++duplicates_;
-        return BlockVerdict::Duplicate;
+    if (number == lastNumber_) {
+        // The device sends a block again when it missed its ACK: the data is already here.
+        if (n == lastSize_ && std::equal(payload, payload + n, data_.end() - lastSize_)) {
+            ++duplicates_;
+            return BlockVerdict::Duplicate;
+        }
+        return BlockVerdict::Conflict;
     }
     if (data_.size() + n > capacity_)
         return BlockVerdict::Overflow;
     data_.insert(data_.end(), payload, payload + n);
     ++blocksAccepted_;
-    // A number whose complement does not match may be garbled: nothing to recognise a repeat by.
-    lastNumber_ = complementRight ? number : -1;
+    lastNumber_ = number;
+    lastSize_ = n;
     return BlockVerdict::Accepted;
 }
 

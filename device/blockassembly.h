@@ -3,8 +3,9 @@
 // and says what to answer, keeping the accepted payloads in order. The exchange in download.cpp
 // does the sending, the waits and the counting of tries around it.
 //
-// A block whose ACK the device did not see comes again with the same number; it is acknowledged
-// and not appended, so that every later record stays on its boundary.
+// A block whose ACK the device did not see comes again with the same number and payload; it is
+// acknowledged and not appended, so that every later record stays on its boundary. The same
+// number with another payload leaves no way to tell which one is right: the transfer fails.
 #pragma once
 
 #include <cstddef>
@@ -30,9 +31,10 @@ enum class BlockVerdict {
     Incomplete, // not yet a whole block or EOT: wait for more
     Accepted,   // a new block; its payload has been appended: answer ACK
     Duplicate,  // the last accepted block again: answer ACK, nothing appended
-    Bad,        // a whole block with a wrong CRC: answer NAK and expect it again
+    Bad,        // a whole block with a wrong CRC or complement: answer NAK and expect it again
     End,        // EOT: answer ACK; the transfer is complete
     Overflow,   // a new block that does not fit the assembly buffer: refuse the transfer
+    Conflict,   // the last accepted block's number with another payload: refuse the transfer
 };
 
 class BlockAssembly {
@@ -63,7 +65,8 @@ private:
     int blocksAccepted_ = 0;
     int duplicates_ = 0;
     int lastNumber_ = -1;
-    bool repeatDue_ = false; // a block was refused with NAK and has not come good yet
+    std::size_t lastSize_ = 0; // payload bytes of the last accepted block, at the end of data_
+    bool repeatDue_ = false;   // a block was refused with NAK and has not come good yet
 };
 
 } // namespace qmv

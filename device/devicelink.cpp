@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QLoggingCategory>
 #include <QTimer>
 
 #include <algorithm>
@@ -12,6 +13,9 @@
 namespace qmv {
 
 namespace {
+// The serial component's traffic log, which shows where the program stopped waiting for a reply.
+Q_LOGGING_CATEGORY(lcTraffic, "qmvwin.serial", QtWarningMsg)
+
 // The instrument's line speed.
 constexpr int InstrumentBitRate = 256000;
 // How much longer than the write time-out WaitSent allows the transmit thread.
@@ -101,6 +105,7 @@ void DeviceLink::WaitMs(int ms) {
         return;
     }
     RunEventLoop(ms, false);
+    qCDebug(lcTraffic) << "waited" << ms << "ms";
 }
 
 void DeviceLink::WaitSent() {

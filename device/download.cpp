@@ -141,6 +141,9 @@ int RecordDownload::Exchange(int sensorModelIndex, BlockAssembly& assembly) {
             Overflow = true;
             return DownloadBlockLate;
         }
+        // A block's number again with other data: whichever copy is taken may be the wrong one.
+        if (verdict == BlockVerdict::Conflict)
+            return DownloadNoAnswer;
 
         // A new block, or one the device sent again because it missed the ACK: both are answered.
         link_.ClearLink();

@@ -25,7 +25,8 @@ enum DownloadResultCode : int {
     DownloadNoDevice = 2, // the port could not be opened, or the device did not identify itself
     DownloadBlockLate =
         3,                // a block did not arrive whole, a record did not decode, or too much data
-    DownloadNoAnswer = 4, // no answer to the request, a block stayed bad, or the next did not begin
+    DownloadNoAnswer = 4, // no answer to the request, a block stayed bad, or the next did not
+                          // begin; or a block's number came again with another payload
 };
 
 // The request: the command line and the "C" that asks for CRC blocks, in one write.

@@ -106,6 +106,20 @@ struct HandOverLink {
 
 enum class EventKind { RxChar, Break, Error, TransEmpty };
 
+const char* EventName(EventKind kind) {
+    switch (kind) {
+    case EventKind::RxChar:
+        return "receive";
+    case EventKind::Break:
+        return "break";
+    case EventKind::Error:
+        return "error";
+    case EventKind::TransEmpty:
+        break;
+    }
+    return "transmit emptied";
+}
+
 // A chunk of bytes for the transmit thread, stamped with the purge it was queued after.
 struct Chunk {
     std::vector<char> bytes;
@@ -122,6 +136,7 @@ struct Session {
     TCustomCommX* owner = nullptr; // read on the main thread only
     std::shared_ptr<HandOverLink> link;
     posixline::ControlBlock control; // main thread only
+    posixline::SavedSettings saved;  // the line's settings before this opening
 
     std::atomic<bool> rxTerminate{false};
     std::atomic<bool> txTerminate{false};
@@ -227,8 +242,12 @@ struct Session {
                 s->link->target, [s, kind, value, releaser]() { Deliver(s, kind, value); },
                 Qt::QueuedConnection);
         }
-        if (waiter)
+        if (waiter) {
+            // The traffic log shows where the line waits for the program.
+            qCDebug(lcSerial).noquote()
+                << "waiting for the" << EventName(kind) << "event to be handled";
             waiter->Wait();
+        }
     }
 
     void ReportLineErrorsAsync(const std::shared_ptr<Session>& self, int anyFd) {
@@ -479,7 +498,8 @@ void TCustomCommX::Open() {
     if (FSession)
         throw ECommError(commtext::AlreadyOpen);
     const QByteArray path = QFile::encodeName(FPortName);
-    const int fd = posixline::OpenExclusive(path);
+    posixline::SavedSettings saved;
+    const int fd = posixline::OpenExclusive(path, saved);
     if (fd < 0) {
         const PortRefusal refusal = RefusalOfErrno(errno);
         throw ECommError(commtext::NotOpened, refusal,
@@ -489,6 +509,7 @@ void TCustomCommX::Open() {
 
     auto s = std::make_shared<Session>();
     s->fd = fd;
+    s->saved = saved;
     s->owner = this;
     s->link = FLink;
     s->flowCtrl = FFlowCtrl;
@@ -571,9 +592,9 @@ void TCustomCommX::Close() {
     s->rxTerminate = true;
     if (s->rxWake >= 0)
         Wake(s->rxWake);
-    // The threads keep their own descriptors until they end; giving up exclusive use here lets
-    // the next command open the line at once.
-    posixline::Release(s->fd);
+    // The threads keep their own descriptors until they end; giving the line back here (its
+    // settings, exclusive use and lock) lets the next command open it at once.
+    posixline::Release(s->fd, s->saved);
     s->fd = -1;
     FSession.reset();
     SleepMs(200);

@@ -3,6 +3,7 @@
 // The kernel's own terminal structures; <termios.h> must not be included in this file.
 #include <asm/termbits.h>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <sys/file.h>
@@ -20,7 +21,9 @@ bool Unsupported(int err) {
 
 } // namespace
 
-int OpenExclusive(const QByteArray& path) {
+static_assert(sizeof(termios2) <= sizeof(SavedSettings::bytes), "termios2 does not fit");
+
+int OpenExclusive(const QByteArray& path, SavedSettings& saved) {
     int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return -1;
@@ -32,6 +35,8 @@ int OpenExclusive(const QByteArray& path) {
     struct termios2 t;
     if (::ioctl(fd, TCGETS2, &t) != 0)
         return fail(errno);
+    std::memcpy(saved.bytes, &t, sizeof t);
+    saved.valid = true;
     // A program that locks the line (as terminal programs do) is using it even where the kernel
     // would let a second one in; root also passes TIOCEXCL, but not the lock.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)
@@ -41,10 +46,18 @@ int OpenExclusive(const QByteArray& path) {
     return fd;
 }
 
-void Release(int fd) {
+void Release(int fd, const SavedSettings& saved) {
     if (fd < 0)
         return;
+    if (saved.valid) {
+        struct termios2 t;
+        std::memcpy(&t, saved.bytes, sizeof t);
+        ::ioctl(fd, TCSETS2, &t);
+    }
     ::ioctl(fd, TIOCNXCL);
+    // The lock belongs to the open file, which the worker threads' duplicates keep open until
+    // they end: closing this descriptor alone would leave the line locked for a while.
+    ::flock(fd, LOCK_UN);
     ::close(fd);
 }
 

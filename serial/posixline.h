@@ -33,12 +33,20 @@ struct LineCounters {
     unsigned brk = 0;
 };
 
-// Opens a terminal device for reading and writing, non-blocking, exclusive and locked; -1 on
-// failure (including a path that is not a terminal) with errno set, EBUSY when another program
-// holds the lock.
-int OpenExclusive(const QByteArray& path);
-// Gives up exclusive use and closes the descriptor.
-void Release(int fd);
+// The terminal settings a device had when it was opened, kept to be given back at the release.
+// Opaque here: the kernel's structure cannot be declared beside <termios.h>.
+struct SavedSettings {
+    alignas(8) unsigned char bytes[64] = {};
+    bool valid = false;
+};
+
+// Opens a terminal device for reading and writing, non-blocking, exclusive and locked, and keeps
+// its settings in saved; -1 on failure (including a path that is not a terminal) with errno set,
+// EBUSY when another program holds the lock.
+int OpenExclusive(const QByteArray& path, SavedSettings& saved);
+// Gives the device back as it was found: its saved settings, shared use, its lock; then closes
+// the descriptor.
+void Release(int fd, const SavedSettings& saved);
 
 bool ReadControl(int fd, ControlBlock& cb);
 // Writes the whole block: raw mode, rate, framing, flow control, DTR and RTS. False when the

@@ -90,6 +90,27 @@ TEST(DeviceIdentify, NoReplyGivesThreeTriesThenUnknown) {
     EXPECT_GE(r.ms, 3 * 800);
 }
 
+// What makes Conclusively run a test again: a reply the simulator sent after the program's wait
+// had ended (a machine too busy for the simulator), never one in time that the program lost.
+TEST(DeviceIdentify, OnlyAReplyLaterThanTheWaitMakesARunInconclusive) {
+    Simulator late;
+    ASSERT_TRUE(late.Start({"--reply-delay", "2000"}));
+    DeviceLink link;
+    {
+        test::ProgramTraffic traffic;
+        EXPECT_EQ(Identify(link).deviceType, DeviceQMV27); // the first reply, during the third wait
+        const QString why = late.LateReply(traffic);
+        EXPECT_TRUE(why.startsWith("the reply to TYPE #1 began")) << why.toStdString();
+    }
+    Simulator prompt;
+    ASSERT_TRUE(prompt.Start());
+    link.Comm1.OnReceive = [](TCustomCommX* sender, int) { sender->PurgeReceive(); };
+    test::ProgramTraffic traffic;
+    EXPECT_EQ(Identify(link).deviceType, DeviceUnknown);
+    EXPECT_EQ(prompt.Received(), Times("TYPE\r\n", 3));
+    EXPECT_EQ(prompt.LateReply(traffic).toStdString(), "");
+}
+
 TEST(DeviceIdentify, ReplyAfterOneSilentTryIsTaken) {
     Simulator sim;
     ASSERT_TRUE(sim.Start({"--silent", "TYPE:1"}));

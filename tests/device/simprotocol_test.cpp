@@ -438,7 +438,8 @@ TEST(SimOptions, SwitchesParseAndBadValuesAreRefused) {
                            "--bad-checksum",  "--lower-checksum",
                            "--bad-crc",       "--bad-crc-always",
                            "--repeat-block",  "--silent-after-ack",
-                           "--stall-block",   "--unplug-block"})
+                           "--stall-block",   "--unplug-block",
+                           "--reuse-number"})
         EXPECT_NE(std::string(UsageText()).find(sw), std::string::npos) << sw;
 }
 

@@ -6,7 +6,10 @@
 #include <QLoggingCategory>
 #include <QMutex>
 
+#include <chrono>
 #include <csignal>
+#include <cstdio>
+#include <limits>
 
 namespace qmv::test {
 
@@ -57,11 +60,18 @@ QtMessageHandler gPreviousHandler = nullptr;
 
 void RecordTraffic(QtMsgType type, const QMessageLogContext& ctx, const QString& msg) {
     if (ctx.category && qstrcmp(ctx.category, "qmvwin.serial") == 0) {
+        // steady_clock is the monotonic clock of the simulator's log.
+        const double now =
+            std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+                .count();
         QMutexLocker l(&gTrafficLock);
         if (msg.startsWith(QLatin1String("queued ")))
-            gTraffic.append({true, msg.mid(7).toInt(), {}});
+            gTraffic.append({ProgramTraffic::Queued, msg.mid(7).toInt(), {}, now});
         else if (msg.startsWith(QLatin1String("received ")))
-            gTraffic.append({false, 0, QByteArray::fromHex(msg.mid(9).toLatin1())});
+            gTraffic.append(
+                {ProgramTraffic::Received, 0, QByteArray::fromHex(msg.mid(9).toLatin1()), now});
+        else if (msg.startsWith(QLatin1String("waited ")))
+            gTraffic.append({ProgramTraffic::Waited, 0, {}, now});
         return;
     }
     if (gPreviousHandler)
@@ -83,18 +93,6 @@ ProgramTraffic::~ProgramTraffic() {
 QList<ProgramTraffic::Event> ProgramTraffic::Events() const {
     QMutexLocker l(&gTrafficLock);
     return gTraffic;
-}
-
-QByteArray ProgramTraffic::ReceivedAfterWrite(int n) const {
-    QByteArray bytes;
-    int writes = 0;
-    for (const Event& e : Events()) {
-        if (e.queued)
-            ++writes;
-        else if (writes == n)
-            bytes += e.bytes;
-    }
-    return bytes;
 }
 
 static QList<QByteArray> LogLines(const QString& path) {
@@ -131,33 +129,44 @@ bool Simulator::Sync() const {
     return false;
 }
 
-bool Simulator::AnsweredTooLate(const ProgramTraffic& traffic) const {
+QString Simulator::LateReply(const ProgramTraffic& traffic) const {
     // The program's writes, cut from what the simulator received by the sizes the program queued,
-    // each with whether anything came in after it and before the next write.
+    // each with whether anything came in after it and when the last wait after it ended.
     const QByteArray stream = Received();
     struct Write {
         QByteArray bytes;
         bool answerSeen = false;
+        double waitEnded = -1;
     };
     QList<Write> writes;
     qsizetype at = 0;
     for (const ProgramTraffic::Event& e : traffic.Events()) {
-        if (e.queued) {
-            writes.append({stream.mid(at, e.size), false});
+        if (e.kind == ProgramTraffic::Queued) {
+            writes.append({stream.mid(at, e.size)});
             at += e.size;
         } else if (!writes.isEmpty()) {
-            writes.last().answerSeen = true;
+            if (e.kind == ProgramTraffic::Received)
+                writes.last().answerSeen = true;
+            else
+                writes.last().waitEnded = e.seconds;
         }
     }
     if (at != stream.size())
-        return false; // not the run the traffic belongs to
+        return {}; // not the run the traffic belongs to
     // What the simulator did with each request: "NAME #n", then "no reply to NAME" when it was
-    // told to keep silent, or "line closed on NAME".
+    // told to keep silent, or "line closed on NAME"; and when each reply began.
     QHash<QString, QList<bool>> answered; // by command, in order
+    QHash<QString, double> began;         // by "NAME #n"
     QString current;
-    for (const QString& e : Events()) {
+    for (const QByteArray& line : LogLines(LogPath())) {
+        const int ev = line.indexOf(" EV ");
+        if (ev < 0)
+            continue;
+        const QString e = QString::fromLatin1(line.mid(ev + 4));
         const int hash = e.indexOf(QLatin1String(" #"));
-        if (hash > 0 && e.indexOf(QLatin1Char(' ')) == hash) {
+        if (e.startsWith(QLatin1String("reply to ")) && e.endsWith(QLatin1String(" begins"))) {
+            began.insert(e.mid(9, e.size() - 16), line.left(ev).toDouble());
+        } else if (hash > 0 && e.indexOf(QLatin1Char(' ')) == hash) {
             current = e.left(hash);
             answered[current].append(true);
         } else if (!current.isEmpty() && (e == QLatin1String("no reply to ") + current ||
@@ -180,11 +189,43 @@ bool Simulator::AnsweredTooLate(const ProgramTraffic& traffic) const {
             continue;
         const int k = seen[n]++;
         const QList<bool> replies = answered.value(n);
-        if (name(writes[i + 1].bytes) == n && !writes[i].answerSeen && k < replies.size() &&
-            replies[k])
-            return true;
+        // Asked again after a wait that saw nothing, although the simulator did reply.
+        if (name(writes[i + 1].bytes) != n || writes[i].answerSeen || writes[i].waitEnded < 0 ||
+            k >= replies.size() || !replies[k])
+            continue;
+        const QString request = n + QStringLiteral(" #") + QString::number(k + 1);
+        // A reply that has not begun yet comes later still.
+        const double begins = began.value(request, std::numeric_limits<double>::infinity());
+        if (begins <= writes[i].waitEnded)
+            continue; // it was there in time: the program missed it
+        if (begins == std::numeric_limits<double>::infinity())
+            return QStringLiteral("the reply to %1 had not begun by the end").arg(request);
+        return QStringLiteral("the reply to %1 began %2 ms after the program's wait for it ended")
+            .arg(request)
+            .arg((begins - writes[i].waitEnded) * 1000, 0, 'f', 1);
     }
-    return false;
+    return {};
+}
+
+bool RunAgain(Simulator& sim, const ProgramTraffic& traffic, int attempt) {
+    const QString late = sim.LateReply(traffic);
+    if (late.isEmpty())
+        return false;
+    if (attempt == 5) {
+        ADD_FAILURE() << "five runs in a row on a machine too busy for the reply waits; the last: "
+                      << late.toStdString();
+        return false;
+    }
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::fprintf(stderr, "[ RERUN    ] %s.%s after run %d: %s\n",
+                 test ? test->test_suite_name() : "?", test ? test->name() : "?", attempt,
+                 qPrintable(late));
+    std::fflush(stderr);
+    if (!sim.Restart()) {
+        ADD_FAILURE() << "simulator did not start";
+        return false;
+    }
+    return true;
 }
 
 QByteArray Simulator::Received() const {

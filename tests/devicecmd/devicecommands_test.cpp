@@ -21,7 +21,7 @@ QDateTime FixedClock() {
     return QDateTime(QDate(2026, 12, 7), QTime(14, 5, 31));
 }
 
-// Seconds since the simulator started at which each line the program sent began with prefix.
+// When (seconds on the simulator's clock) each line the program sent began with prefix.
 std::vector<double> SentAt(const Simulator& sim, const QByteArray& prefix) {
     std::vector<double> at;
     QFile f(sim.LogPath());

@@ -75,6 +75,9 @@ TEST(BlockAssembly, ABlockSentAgainAfterALostAckIsAcknowledgedNotAppended) {
     EXPECT_EQ(Take(a, Frame(2, p2)), BlockVerdict::Accepted);
     EXPECT_EQ(Take(a, Frame(2, p2)), BlockVerdict::Duplicate);
     EXPECT_EQ(Take(a, Frame(2, p2)), BlockVerdict::Duplicate);
+    // The same number with another payload, or another size, is no repeat: nothing is appended.
+    EXPECT_EQ(Take(a, Frame(2, p3)), BlockVerdict::Conflict);
+    EXPECT_EQ(Take(a, Frame(2, Payload(128, 2))), BlockVerdict::Conflict);
     EXPECT_EQ(Take(a, Frame(3, p3)), BlockVerdict::Accepted);
     EXPECT_EQ(a.Data(), Joined({p1, p2, p3}));
     EXPECT_EQ(a.Duplicates(), 2);
@@ -87,12 +90,12 @@ TEST(BlockAssembly, ABlockSentAgainAfterALostAckIsAcknowledgedNotAppended) {
     EXPECT_EQ(w.Data(), Joined({p1, p2}));
 }
 
-TEST(BlockAssembly, AWrongCrcIsRefusedAndTheTransferCannotEndBeforeTheBlockComesGood) {
+TEST(BlockAssembly, AWrongCheckIsRefusedAndTheTransferCannotEndBeforeTheBlockComesGood) {
     BlockAssembly a(AssemblyBufferSize);
     const Bytes p1 = Payload(128, 1);
-    for (const std::size_t at : {std::size_t{3}, std::size_t{131}, std::size_t{132}}) {
+    for (const std::size_t at : {1, 2, 3, 131, 132}) {
         Bytes bad = Frame(1, p1);
-        bad[at] ^= 0x01; // a payload byte, the CRC's high or low byte
+        bad[at] ^= 0x01; // the number, its complement, a payload byte, the CRC's high or low byte
         EXPECT_EQ(Take(a, bad), BlockVerdict::Bad) << at;
     }
     EXPECT_EQ(a.Size(), 0u);

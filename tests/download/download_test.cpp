@@ -196,6 +196,15 @@ TEST_F(DownloadExchange, ABlockSentAgainAfterALostAckIsAcknowledgedAndNotAppende
     EXPECT_SENT(sim, Type + Get + Ack.repeated(6));
 }
 
+TEST_F(DownloadExchange, ABlockNumberUsedAgainForOtherDataGivesFourUnacknowledged) {
+    Stale();
+    EXPECT_EQ(Run({"--generate", "100", "--reuse-number", "3", "--line-rate", "0"}),
+              DownloadNoAnswer);
+    EXPECT_EQ(download.BlocksAccepted, 2);
+    EXPECT_EQ(download.DownloadCount(), 0);
+    EXPECT_SENT(sim, Type + Get + Ack + Ack);
+}
+
 TEST_F(DownloadExchange, NoAnswerToTheRequestGivesFourAfterFiveRequests) {
     Stale();
     EXPECT_EQ(Run({"--silent", "GET", "--line-rate", "0"}), DownloadNoAnswer);

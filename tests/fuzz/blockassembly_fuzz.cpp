@@ -1,12 +1,19 @@
-// The download's block assembly fed a sequence of arrivals, good and bad. The input is a script:
-// byte 0 sets the assembly's capacity, then each step is an operation byte and its operands:
-//   0  raw bytes: a length byte, then that many bytes as they arrived (partial blocks, garbage)
-//   1  a good 128-byte block   2  a good 1024-byte block   3  a 128-byte block with a bad CRC
-//      (operands: block number, a flags byte, then payload bytes; a short script is repeated to
-//      fill the payload; flag 1 spoils the complement, flag 2 adds trailing bytes)
-//   4  EOT                     5  the last block built again (a resend after a lost ACK)
-// After every step the assembly must hold exactly the payloads of the new good blocks, in order,
-// once each, never more than its capacity; the verdicts must agree with the CRC of what arrived.
+// The download's block assembly as the receiver of a modelled sender. The sender numbers its
+// blocks on from a first number, resends a block until it sees its ACK, and ends with EOT; the
+// line between them loses ACKs, spoils one byte of a block, splits a block in two arrivals or
+// adds bytes after it. The input is the script of both:
+//   byte 0: the assembly's capacity, in 128-byte steps (plus one step)
+//   byte 1: the first block number
+//   then, whenever the sender has nothing to resend, an action: 0-3 a new 128-byte block, 4-5 a
+//   new 1024-byte block (each followed by a pattern length 1..64 and its bytes, repeated to fill
+//   the payload), 6 the previous block's number again with another payload (a byte position and
+//   mask, then a size flag; before any block, a new 128-byte block), 7 or the script's end: EOT;
+//   and for every sending of a block, what the line does: 3 the ACK is lost, 4 one byte is
+//   spoiled (position, mask), 5 it comes in two parts (where), 6 bytes follow it (count, bytes),
+//   anything else nothing.
+// What is assembled must be exactly the payloads the sender sent, once each and in order; the
+// transfer may only end with the error when the sender reused a number for other data, and with
+// an overflow only when the payloads outgrow the capacity.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -18,6 +25,8 @@
 using namespace qmv;
 
 namespace {
+
+using Bytes = std::vector<std::uint8_t>;
 
 class Script {
 public:
@@ -31,116 +40,124 @@ private:
     std::size_t pos_ = 0;
 };
 
-std::vector<std::uint8_t> BuildBlock(Script& script, std::size_t n, bool goodCrc) {
-    const std::uint8_t number = script.Next();
-    const std::uint8_t flags = script.Next();
-    std::vector<std::uint8_t> block;
-    block.push_back(n == SmallBlockBytes ? BlockSoh : BlockStx);
-    block.push_back(number);
-    block.push_back(static_cast<std::uint8_t>((flags & 1) ? number : ~number));
-    const std::size_t given = script.Next() % 64 + 1;
-    std::vector<std::uint8_t> pattern;
-    for (std::size_t i = 0; i < given; ++i)
-        pattern.push_back(script.Next());
+Bytes Payload(Script& script, std::size_t n) {
+    Bytes pattern(script.Next() % 64 + 1);
+    for (std::uint8_t& b : pattern)
+        b = script.Next();
+    Bytes payload(n);
     for (std::size_t i = 0; i < n; ++i)
-        block.push_back(pattern[i % pattern.size()]);
-    std::uint16_t crc = Crc16Xmodem(block.data() + BlockHeaderBytes, n);
-    if (!goodCrc)
-        crc ^= static_cast<std::uint16_t>(1u << (flags % 16));
-    block.push_back(static_cast<std::uint8_t>(crc >> 8));
-    block.push_back(static_cast<std::uint8_t>(crc & 0xFF));
-    if (flags & 2)
-        block.insert(block.end(), {BlockEot, BlockSoh, 0x00});
-    return block;
+        payload[i] = pattern[i % pattern.size()];
+    return payload;
 }
 
-// What the assembly must answer for received, and whether it must append the payload.
-BlockVerdict Expected(const std::vector<std::uint8_t>& received, int lastNumber, bool repeatDue,
-                      std::size_t size, std::size_t capacity) {
-    if (received.empty())
-        return BlockVerdict::Incomplete;
-    if (received[0] == BlockEot)
-        return repeatDue ? BlockVerdict::Incomplete : BlockVerdict::End;
-    const std::size_t n = received[0] == BlockSoh   ? SmallBlockBytes
-                          : received[0] == BlockStx ? LargeBlockBytes
-                                                    : 0;
-    if (n == 0 || received.size() < BlockHeaderBytes + n + BlockTrailerBytes)
-        return BlockVerdict::Incomplete;
-    const std::uint16_t crc = Crc16Xmodem(received.data() + BlockHeaderBytes, n);
-    if (received[BlockHeaderBytes + n] != (crc >> 8) ||
-        received[BlockHeaderBytes + n + 1] != (crc & 0xFF))
-        return BlockVerdict::Bad;
-    const bool complementRight = static_cast<std::uint8_t>(~received[1]) == received[2];
-    if (complementRight && received[1] == lastNumber)
-        return BlockVerdict::Duplicate;
-    return size + n > capacity ? BlockVerdict::Overflow : BlockVerdict::Accepted;
-}
-
-std::string Describe(BlockVerdict got, BlockVerdict want, std::size_t step) {
-    return "step " + std::to_string(step) + ": verdict " + std::to_string(static_cast<int>(got)) +
-           ", expected " + std::to_string(static_cast<int>(want));
+Bytes Frame(std::uint8_t number, const Bytes& payload) {
+    Bytes f;
+    f.reserve(BlockHeaderBytes + payload.size() + BlockTrailerBytes);
+    f.push_back(payload.size() == std::size_t{LargeBlockBytes} ? BlockStx : BlockSoh);
+    f.push_back(number);
+    f.push_back(static_cast<std::uint8_t>(~number));
+    f.insert(f.end(), payload.begin(), payload.end());
+    const std::uint16_t crc = Crc16Xmodem(payload.data(), payload.size());
+    f.push_back(static_cast<std::uint8_t>(crc >> 8));
+    f.push_back(static_cast<std::uint8_t>(crc & 0xFF));
+    return f;
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     Script script(data, size);
-    const std::size_t capacity = static_cast<std::size_t>(script.Next()) * 64;
+    const std::size_t capacity = (static_cast<std::size_t>(script.Next()) + 1) * SmallBlockBytes;
     BlockAssembly assembly(capacity);
 
-    std::vector<std::uint8_t> expected; // the payloads of the new good blocks, in order
-    int lastNumber = -1;
-    bool repeatDue = false;
-    std::vector<std::uint8_t> lastBuilt;
-    for (std::size_t step = 0; !script.AtEnd() && step < 400; ++step) {
-        std::vector<std::uint8_t> received;
-        switch (script.Next() % 6) {
-        case 0: {
-            const std::size_t length = script.Next();
-            for (std::size_t i = 0; i < length; ++i)
+    std::uint8_t number = script.Next();
+    Bytes sent;           // the payloads of the blocks that reached the receiver whole, in order
+    Bytes block;          // the block being sent; empty for EOT
+    Bytes previous;       // the payload of the last block the sender saw acknowledged
+    bool due = false;     // block must be sent (again)
+    bool arrived = false; // a whole copy of block has reached the receiver
+    bool broken = false;  // block reuses the previous number for other data
+    for (int sending = 0; sending < 600; ++sending) {
+        if (!due) {
+            const int action = script.AtEnd() ? 7 : script.Next() % 8;
+            broken = action == 6 && !previous.empty();
+            if (broken) {
+                Bytes other = previous;
+                const std::size_t at = script.Next() % other.size();
+                other[at] ^= static_cast<std::uint8_t>(script.Next() | 1);
+                if (script.Next() & 1) // the other block size
+                    other.resize(other.size() == std::size_t{SmallBlockBytes} ? LargeBlockBytes
+                                                                              : SmallBlockBytes);
+                block = Frame(static_cast<std::uint8_t>(number - 1), other);
+            } else if (action == 7) {
+                block.clear();
+            } else {
+                const std::size_t n = action < 4 || action == 6 ? SmallBlockBytes : LargeBlockBytes;
+                block = Frame(number++, Payload(script, n));
+            }
+            due = true;
+            arrived = false;
+        }
+        if (block.empty()) {
+            const std::uint8_t eot = BlockEot;
+            FUZZ_CHECK(assembly.Take(&eot, 1) == BlockVerdict::End, "EOT not taken as the end");
+            FUZZ_CHECK(assembly.Data() == sent, "at the end, not what was sent");
+            return 0;
+        }
+
+        Bytes received = block;
+        bool spoiled = false, ackLost = false;
+        switch (script.Next() % 8) {
+        case 3:
+            ackLost = true;
+            break;
+        case 4: { // any byte but the start byte, which no check covers
+            const std::size_t at = 1 + script.Next() % (received.size() - 1);
+            received[at] ^= static_cast<std::uint8_t>(script.Next() | 1);
+            spoiled = true;
+            break;
+        }
+        case 5: {
+            const std::size_t part = script.Next() * received.size() / 256;
+            FUZZ_CHECK(assembly.Take(received.data(), part) == BlockVerdict::Incomplete,
+                       "judged after " + std::to_string(part) + " bytes of a block");
+            break;
+        }
+        case 6:
+            for (int n = script.Next() % 8 + 1; n > 0; --n)
                 received.push_back(script.Next());
             break;
-        }
-        case 1:
-            received = lastBuilt = BuildBlock(script, SmallBlockBytes, true);
-            break;
-        case 2:
-            received = lastBuilt = BuildBlock(script, LargeBlockBytes, true);
-            break;
-        case 3:
-            received = lastBuilt = BuildBlock(script, SmallBlockBytes, false);
-            break;
-        case 4:
-            received.push_back(BlockEot);
-            break;
         default:
-            received = lastBuilt;
             break;
         }
 
-        const BlockVerdict want =
-            Expected(received, lastNumber, repeatDue, expected.size(), capacity);
-        const BlockVerdict got = assembly.Take(received.data(), received.size());
-        FUZZ_CHECK(got == want, Describe(got, want, step));
-        if (got == BlockVerdict::Accepted) {
-            const std::size_t n = received[0] == BlockSoh ? SmallBlockBytes : LargeBlockBytes;
-            expected.insert(expected.end(), received.begin() + BlockHeaderBytes,
-                            received.begin() + BlockHeaderBytes + n);
-            const bool complementRight = static_cast<std::uint8_t>(~received[1]) == received[2];
-            lastNumber = complementRight ? received[1] : -1;
+        const BlockVerdict verdict = assembly.Take(received.data(), received.size());
+        // What the sender sent: each whole new block once, as long as there is room for it.
+        const std::size_t payloadBytes = block.size() - BlockHeaderBytes - BlockTrailerBytes;
+        const bool fits = arrived || sent.size() + payloadBytes <= capacity;
+        if (!spoiled && !broken && !arrived && fits) {
+            sent.insert(sent.end(), block.begin() + BlockHeaderBytes,
+                        block.end() - BlockTrailerBytes);
+            arrived = true;
         }
-        if (got == BlockVerdict::Bad)
-            repeatDue = true;
-        else if (got == BlockVerdict::Accepted || got == BlockVerdict::Duplicate ||
-                 got == BlockVerdict::Overflow)
-            repeatDue = false;
-
-        FUZZ_CHECK(assembly.Size() <= capacity, std::to_string(assembly.Size()));
-        FUZZ_CHECK(assembly.Data() == expected, "step " + std::to_string(step));
-        FUZZ_CHECK(assembly.LastBlockNumber() == lastNumber, std::to_string(lastNumber));
-        // The exchange ends the transfer at End or Overflow; stop there as it does.
-        if (got == BlockVerdict::End || got == BlockVerdict::Overflow)
-            break;
+        const std::string at = "sending " + std::to_string(sending) + ": verdict " +
+                               std::to_string(static_cast<int>(verdict));
+        FUZZ_CHECK(assembly.Data() == sent, at + ", not what was sent");
+        if (spoiled) {
+            FUZZ_CHECK(verdict == BlockVerdict::Bad, at + ", for a spoiled block");
+            continue; // the NAK asks for it again
+        }
+        if (broken || !fits) {
+            FUZZ_CHECK(verdict == (broken ? BlockVerdict::Conflict : BlockVerdict::Overflow),
+                       at + ", where the transfer must end");
+            return 0;
+        }
+        FUZZ_CHECK(verdict == BlockVerdict::Accepted || verdict == BlockVerdict::Duplicate,
+                   at + ", for a whole block");
+        if (!ackLost) {
+            due = false;
+            previous.assign(block.begin() + BlockHeaderBytes, block.end() - BlockTrailerBytes);
+        }
     }
     return 0;
 }

@@ -6,6 +6,7 @@
 // The kernel's terminal structures, to read back what the component set (256000 baud included).
 #include <asm/termbits.h>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -175,6 +176,8 @@ TEST_F(CommX, DefaultsAndClosedPortResults) {
 }
 
 TEST_F(CommX, OpenDoubleOpenCloseAndReopen) {
+    // The line's settings (the master reads the terminal's), given back when the port closes.
+    const termios2 original = LineSettings(pty.master);
     TCommX c;
     c.SetPortName(pty.slave); // closed: only stored
     EXPECT_FALSE(c.IsOpen());
@@ -210,6 +213,8 @@ TEST_F(CommX, OpenDoubleOpenCloseAndReopen) {
     exclusive = 1;
     ASSERT_EQ(::ioctl(fd, TIOCGEXCL, &exclusive), 0);
     EXPECT_EQ(exclusive, 0);
+    const termios2 restored = LineSettings(pty.master);
+    EXPECT_EQ(std::memcmp(&restored, &original, sizeof original), 0) << restored.c_lflag;
     ::close(fd);
 
     c.Open();
@@ -299,7 +304,8 @@ TEST_F(CommX, RefusedOpenSaysWhyAndWhoHoldsTheLine) {
     if (user == 0) {
         if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
             ::_exit(1);
-        const int fd = posixline::OpenExclusive(path);
+        posixline::SavedSettings saved;
+        const int fd = posixline::OpenExclusive(path, saved);
         const int refusal = fd < 0 ? static_cast<int>(RefusalOfErrno(errno)) : -1;
         (void)!::write(result[1], &refusal, sizeof refusal);
         ::_exit(0);
@@ -581,16 +587,28 @@ TEST_F(CommX, DestroyRightAfterCloseWhileDataArrives) {
 }
 
 TEST_F(CommX, DestroyWhileAnEventIsBeingHandedOver) {
+    QLoggingCategory::setFilterRules(QStringLiteral("qmvwin.serial.debug=true"));
+    gLog.clear();
+    gPreviousHandler = qInstallMessageHandler(CaptureLog);
     int events = 0;
     auto c = std::make_unique<TCommX>();
     c->SetPortName(pty.slave);
     c->OnReceive = [&](TCustomCommX*, int) { ++events; };
     c->Open();
-    // Without a running event loop the receive thread queues the event and waits for it.
     pty.Write(QByteArray("WAIT"));
-    QThread::msleep(150);
-    EXPECT_EQ(events, 0);
+    // No event loop runs until the component is gone: the receive thread has queued the event
+    // and waits for the main thread to handle it.
+    const bool waiting = WaitQuietlyFor(
+        [] {
+            std::lock_guard<std::mutex> l(gLogLock);
+            return gLog.contains(QStringLiteral("waiting for the receive event to be handled"));
+        },
+        10000);
+    qInstallMessageHandler(gPreviousHandler);
+    QLoggingCategory::setFilterRules(QString());
+    ASSERT_TRUE(waiting);
     c.reset(); // closes, drops the queued event and lets the waiting thread go
+    // The event loop runs from here: an event left queued would now reach the handler.
     EXPECT_TRUE(WaitFor([] { return CommThreadsRunning() == 0; }, 10000));
     EXPECT_EQ(events, 0);
 }
@@ -599,16 +617,22 @@ TEST_F(CommX, CloseInsideTheReceiveHandler) {
     TCommX c;
     c.SetPortName(pty.slave);
     int events = 0;
+    bool closed = false;
+    std::string reopening;
     c.OnReceive = [&](TCustomCommX* sender, int) {
-        ++events;
+        if (++events > 1)
+            return;
         sender->Close();
+        closed = !sender->IsOpen() && sender->ReceiveData(nullptr, 1) == -1;
+        // The receive thread waits for this handler with its own descriptor of the line still
+        // open; the line is free for the next opening all the same.
+        reopening = RaisedText([&] { sender->Open(); });
     };
     c.Open();
     pty.Write(QByteArray("X"));
     ASSERT_TRUE(WaitFor([&] { return events == 1; }, 10000));
-    EXPECT_FALSE(c.IsOpen());
-    EXPECT_EQ(c.ReceiveData(nullptr, 1), -1);
-    c.Open(); // the line is free again
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(reopening, "(nothing raised)");
     EXPECT_TRUE(c.IsOpen());
 }
 

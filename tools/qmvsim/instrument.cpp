@@ -168,7 +168,10 @@ std::vector<Output> Instrument::HandleLine(const std::string& line) {
     }
     if (reply.empty() && !f.refuse)
         return {}; // a command this device does not know
-    return Reply(cmd, reply);
+    std::vector<Output> out = Reply(cmd, reply);
+    if (!out.empty())
+        out.front().answers = std::string(CmdName(cmd)) + " #" + std::to_string(n);
+    return out;
 }
 
 std::vector<Output> Instrument::Reply(Cmd cmd, std::string reply) {
@@ -304,13 +307,17 @@ std::vector<Output> Instrument::StartTransfer() {
         Event("sending " + std::to_string(RecordCount()) + " records in " +
               std::to_string(frames_.size()) + " blocks");
     }
+    std::vector<Output> out;
     if (frames_.empty()) {
         state_ = State::AwaitEotAck;
         Event("EOT");
-        return {Output{options_.replyDelayMs, std::string(1, EOT), false}};
+        out = {Output{options_.replyDelayMs, std::string(1, EOT), false}};
+    } else {
+        state_ = State::Sending;
+        out = SendFrame(false);
     }
-    state_ = State::Sending;
-    return SendFrame(false);
+    out.front().answers = "GET #" + std::to_string(n);
+    return out;
 }
 
 std::vector<Output> Instrument::SendFrame(bool resend) {
@@ -323,6 +330,10 @@ std::vector<Output> Instrument::SendFrame(bool resend) {
         Event("block " + std::to_string(block) + " sent with a wrong CRC");
     } else if (resend) {
         Event("block " + std::to_string(block) + " sent again");
+    }
+    if (block == options_.reuseNumber && frame_ > 0) {
+        frame.replace(1, 2, frames_[frame_ - 1], 1, 2);
+        Event("block " + std::to_string(block) + " sent with the number of the block before");
     }
     if (block == options_.stallBlock) {
         const std::size_t n = options_.stallBytes < 0

@@ -47,6 +47,7 @@ struct Options {
     // Transfer faults; blocks are counted from 1 in the order they are first sent.
     std::map<int, int> badCrc; // block -> how many sendings carry a wrong CRC (-1: all)
     std::set<int> repeatBlock; // sent a second time after its ACK
+    int reuseNumber = 0;       // this block carries the number of the one before it
     int silentAfterAck = 0;    // nothing more after the ACK of this block
     int stallBlock = 0;        // send only stallBytes of this block, then nothing
     int stallBytes = -1;       // -1: half the frame
@@ -65,6 +66,7 @@ struct Output {
     std::string bytes;
     bool hangUp = false;
     bool held = false;
+    std::string answers = {}; // the request ("TYPE #2") whose reply begins here, if any
 };
 
 class Instrument {

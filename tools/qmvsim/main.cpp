@@ -47,7 +47,7 @@ double NowMs() {
 
 class TrafficLog {
 public:
-    explicit TrafficLog(const std::string& path) : start_(NowMs()) {
+    explicit TrafficLog(const std::string& path) {
         if (path == "-")
             file_ = stderr;
         else if (!path.empty())
@@ -58,11 +58,12 @@ public:
             std::fclose(file_);
     }
     bool Failed(const std::string& path) const { return !path.empty() && !file_; }
-    void Line(const char* kind, const std::string& text) {
+    void Line(const char* kind, const std::string& text, double atMs = NowMs()) {
         if (!file_)
             return;
-        // Flushed at once: tests read the log while the simulator runs.
-        std::fprintf(file_, "%.3f %s %s\n", (NowMs() - start_) / 1000.0, kind, text.c_str());
+        // Flushed at once: tests read the log while the simulator runs. Every program on the
+        // machine reads the same monotonic clock, so the log lines up with theirs.
+        std::fprintf(file_, "%.6f %s %s\n", atMs / 1000.0, kind, text.c_str());
         std::fflush(file_);
     }
     void Events(Instrument& instrument) {
@@ -72,14 +73,14 @@ public:
 
 private:
     FILE* file_ = nullptr;
-    double start_;
 };
 
 struct Scheduled {
     double dueMs;
     std::string bytes;
     bool hangUp;
-    bool held; // waits for a release; dueMs counts from it
+    bool held;           // waits for a release; dueMs counts from it
+    std::string answers; // the request whose reply begins with these bytes, until written
 };
 
 // Both ends of the pseudo-terminal. The simulator keeps the terminal's own end open too, so
@@ -218,7 +219,7 @@ int main(int argc, char** argv) {
         for (const Output& o : out) {
             const double due = std::max(now, lastDue) + o.delayMs;
             lastDue = due;
-            queue.push_back(Scheduled{due, o.bytes, o.hangUp, o.held});
+            queue.push_back(Scheduled{due, o.bytes, o.hangUp, o.held, o.answers});
         }
         return true;
     };
@@ -261,6 +262,10 @@ int main(int argc, char** argv) {
                     log.Line("EV", std::string("write failed: ") + std::strerror(errno));
                     s.bytes.clear();
                 } else {
+                    // Stamped with the time before the write: the reply came no earlier.
+                    if (!s.answers.empty())
+                        log.Line("EV", "reply to " + s.answers + " begins", now);
+                    s.answers.clear();
                     log.Line("TX", HexBytes(s.bytes.substr(0, w)));
                     s.bytes.erase(0, w);
                     if (bytesPerMs > 0)

@@ -59,6 +59,7 @@ Transfer faults. Blocks are counted from 1 in the order they are first sent:
   --bad-crc N[:TIMES]        block N sent with a wrong CRC the first TIMES times (default 1)
   --bad-crc-always N         block N always sent with a wrong CRC
   --repeat-block N           block N sent a second time after its ACK
+  --reuse-number N           block N sent with the number of block N-1 (N from 2 up)
   --silent-after-ack N       nothing more after the ACK of block N
   --stall-block N[:BYTES]    only BYTES of block N (default half the frame), then nothing
   --unplug-block N[:BYTES]   BYTES of block N (default the whole frame), then the line closes
@@ -75,10 +76,12 @@ Signals: SIGUSR1 releases a held piece (--split-hold); SIGUSR2 makes the simulat
 everything the program has written so far and then log the event "sync N" (N counts them), so
 that a reader of the log knows it is complete.
 
-Log lines, one per chunk read or written and one per event:
-  <seconds since start> RX <hex bytes>     bytes the program sent
-  <seconds since start> TX <hex bytes>     bytes the instrument sent
-  <seconds since start> EV <text>          what the instrument did
+Log lines, one per chunk read or written and one per event, each with the time in seconds on
+the system's monotonic clock (CLOCK_MONOTONIC):
+  <seconds> RX <hex bytes>     bytes the program sent
+  <seconds> TX <hex bytes>     bytes the instrument sent
+  <seconds> EV <text>          what the instrument did; "reply to CMD #N begins" right before
+                               the first byte of the reply to the N-th CMD
 
 Exit status: 0 after a signal or a closed line, 1 when the terminal cannot be made, 2 on a bad
 switch or file.
@@ -295,6 +298,9 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& o, RunSetti
             if (!BlockAndCount(v, n, m, 0))
                 return bad("N");
             o.repeatBlock.insert(n);
+        } else if (a == "--reuse-number") {
+            if (!BlockAndCount(v, o.reuseNumber, m, 0) || o.reuseNumber < 2)
+                return bad("N from 2 up");
         } else if (a == "--silent-after-ack") {
             if (!BlockAndCount(v, o.silentAfterAck, m, 0))
                 return bad("N");
