@@ -385,8 +385,10 @@ private:
             dialogs_.saveAnswers = {NewPath()};
             return Trigger(in.Pick(2) ? "AcSave" : "AcSaveAs");
         case 19: { // everything undone, then everything redone
-            const std::string was = Format(doc->Data(), true);
             QUndoStack* stack = doc->UndoStack();
+            while (stack->canRedo())
+                stack->redo();
+            const std::string was = Format(doc->Data(), true);
             while (stack->canUndo())
                 stack->undo();
             FUZZ_CHECK(Format(doc->Data(), true) == starts_[doc],
