@@ -8,6 +8,9 @@
 #include <QUndoGroup>
 #include <QUndoStack>
 
+#include <functional>
+#include <utility>
+
 #include "apptest.h"
 
 namespace qmv::test {
@@ -140,6 +143,39 @@ TEST_F(UndoTest, MemoTypingIsAStepOfTheDocumentThatCtrlZInTheMemoTakesBack) {
     // Typing after an undo drops the steps that could have been redone.
     QTest::keyClicks(doc->Memo1, "z");
     EXPECT_FALSE(form_->Command("AcRedo")->isEnabled());
+}
+
+// Lines whose text ends as it was keep their bytes: Backspace at the start of a line and Enter
+// again (which the history drops as no step at all), or the whole memo cut and pasted back.
+TEST_F(UndoTest, MemoLinesWhoseTextComesBackKeepTheirBytes) {
+    const std::pair<const char*, std::function<void(QPlainTextEdit*)>> edits[] = {
+        {"join.q27",
+         [](QPlainTextEdit* memo) {
+             QTextCursor cursor = memo->textCursor();
+             cursor.setPosition(static_cast<int>(memo->toPlainText().indexOf('\n')) + 1);
+             memo->setTextCursor(cursor);
+             QTest::keyClick(memo, Qt::Key_Backspace);
+             QTest::keyClick(memo, Qt::Key_Return);
+         }},
+        {"cut.q27",
+         [](QPlainTextEdit* memo) {
+             memo->selectAll();
+             memo->cut();
+             memo->paste();
+         }},
+    };
+    for (const auto& [name, edit] : edits) {
+        DocumentData d = LoggerDoc({"300", "100"});
+        d.Memo = {"caf\x81\xA0", "end"};
+        TMDIChild* doc = Open(d, name);
+        doc->Memo1->setFocus();
+        doc->Memo1->moveCursor(QTextCursor::End);
+        QTest::keyClicks(doc->Memo1, "X");
+        const QString text = doc->Memo1->toPlainText();
+        edit(doc->Memo1);
+        ASSERT_EQ(doc->Memo1->toPlainText(), text) << name;
+        EXPECT_EQ(doc->Data().Memo, std::vector<std::string>({"caf\x81\xA0", "endX"})) << name;
+    }
 }
 
 TEST_F(UndoTest, AChangeTheListCannotShowIsRefusedBeforeAnythingChanges) {

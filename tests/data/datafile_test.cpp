@@ -555,3 +555,20 @@ TEST(DataFileSave, UnwritableRecordLeavesTheFileUntouched) {
     EXPECT_EQ(SaveDataFile(path, doc, VersionText()).status, SaveStatus::WriteFailed);
     EXPECT_EQ(ReadBytes(path), "previous");
 }
+
+// Whatever the program saves as a success it must be able to open again: a memo pasted or merged
+// past the read limit is written without complaint and the file, records and all, no longer loads.
+TEST(DataFileSave, EveryFileSavedAsASuccessLoadsAgain) {
+    TempDir dir;
+    DocumentData doc;
+    doc.Model = ModelQMV27;
+    doc.Records = {
+        {"00001", "0100", "0200", "0300", "045", "0", "2010/05/31 14:05", "1", "2", "1", "0", ""}};
+    doc.Memo.assign(MaxDataFileBytes / 64 + 1, std::string(64, 'm'));
+    const SaveResult saved = SaveDataFile(dir / "big.q27", doc, "1.0.0.0");
+    DocumentData back;
+    if (saved.status == SaveStatus::Ok) {
+        EXPECT_EQ(LoadDataFile(dir / "big.q27", back).status, LoadStatus::Ok)
+            << "saved as a success, refused on opening";
+    }
+}

@@ -91,3 +91,18 @@ TEST(TextExport, BadFieldIsAWriteFailureBeforeTheFileIsTouched) {
     EXPECT_EQ(ExportText(dir / "a.q27", "c", "m", doc, Headings()).status, SaveStatus::OpenFailed);
     EXPECT_EQ(ReadBytes(dir / "a.q27"), records);
 }
+
+// A data file the loader refuses (more records than a document takes, or past the read limit) still
+// holds the user's records; an export pointed at it must not replace it.
+TEST(TextExport, NeverReplacesADataFileThatDoesNotLoad) {
+    TempDir dir;
+    std::string bytes = "1.0.0.0,01,0,0600,0000,0200,\r\n";
+    for (int i = 0; i < 251; ++i)
+        bytes += "00001,0123,0456,0789,045,1,2010/05/31 14:05,3,0,1,2,,\r\n";
+    WriteBytes(dir / "many.q27", bytes);
+    DocumentData doc;
+    ASSERT_EQ(LoadDataFile(dir / "many.q27", doc).status, LoadStatus::BadData);
+    EXPECT_NE(ExportText(dir / "many.q27", "x", "QMV-27", DocumentData{}, Headings()).status,
+              SaveStatus::Ok);
+    EXPECT_TRUE(ReadBytes(dir / "many.q27") == bytes) << "the data file was replaced";
+}
