@@ -1,5 +1,6 @@
 // qmvwin: the desktop program.
 #include <QApplication>
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -77,6 +78,9 @@ bool AnswerInformationSwitch(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // A write past the file size limit must fail as a write, so that the save puts the old bytes
+    // back and says so, instead of the kernel ending the program with the file cut short.
+    std::signal(SIGXFSZ, SIG_IGN);
     if (AnswerInformationSwitch(argc, argv))
         return 0;
     Application app(argc, argv);

@@ -1,6 +1,10 @@
 #include "datafile.h"
 
 #include <algorithm>
+#include <cctype>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "codepage.h"
 
@@ -189,6 +193,21 @@ LoadResult LoadDataFile(const std::string& path, DocumentData& doc) {
     return ParseDataFile(bytes, doc);
 }
 
+bool LooksLikeDataFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    char head[16];
+    const ssize_t n =
+        ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? ::read(fd, head, sizeof head) : 0;
+    ::close(fd);
+    // Version, model and line/bar, each ended by a comma: the header every data file starts with.
+    return n >= 13 && head[7] == ',' && head[10] == ',' && head[12] == ',' &&
+           std::isdigit(static_cast<unsigned char>(head[8])) &&
+           std::isdigit(static_cast<unsigned char>(head[9]));
+}
+
 void CheckForDisplay(const DocumentData& doc) {
     for (const recReadDataSeg& r : doc.Records) {
         StrToInt(r.DataNo);
@@ -262,6 +281,10 @@ bool FormatDataFile(const DocumentData& doc, const std::string& versionText, std
             text += m;
             text += Crlf;
         }
+    // What the reader would refuse is not written at all.
+    if (text.size() > MaxDataFileBytes)
+        return refuse("larger than " + std::to_string(MaxDataFileBytes) +
+                      " bytes, which no data file may be");
     out = std::move(text);
     return true;
 }

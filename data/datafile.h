@@ -54,6 +54,8 @@ struct LoadResult {
 // the records and the memo are emptied.
 LoadResult LoadDataFile(const std::string& path, DocumentData& doc);
 LoadResult ParseDataFile(const std::string& bytes, DocumentData& doc);
+// Whether path is a regular file that starts as a data file does, whether or not it loads.
+bool LooksLikeDataFile(const std::string& path);
 
 // Parses what showing a loaded document parses: every DataNo and MinDb and, for the logger,
 // the four filter codes of the first record. Raises EConvertError.

@@ -161,8 +161,8 @@ void TGraphSetDlg::btnSetteiClick() {
     TMDIChild* doc = host_.ActiveDocument();
     if (!doc)
         return;
-    // The document's part is one undo step; it is taken even when nothing changed, since Set
-    // marks the document changed and undoing it must lead back.
+    // The document's part is one undo step when it changes anything; Set without a change leaves
+    // the document as it was, unmodified included.
     DocumentData after = doc->Data();
     after.AxisMax = seMax->value();
     after.AxisMin = seMin->value();

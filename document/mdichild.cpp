@@ -279,7 +279,13 @@ std::vector<std::string> TMDIChild::MemoLines() const {
     lines.reserve(now.size());
     for (qsizetype i = 0; i < now.size(); ++i) {
         const auto& origin = known ? memoOrigins_[i] : std::nullopt;
-        lines.push_back(origin && origin->shown == now[i] ? origin->bytes : FromQ(now[i]));
+        const auto pooled = memoPool_.find(now[i]);
+        if (origin && origin->shown == now[i])
+            lines.push_back(origin->bytes);
+        else if (pooled != memoPool_.end() && pooled->second)
+            lines.push_back(*pooled->second); // a line moved, or typed away and back
+        else
+            lines.push_back(FromQ(now[i]));
     }
     return lines;
 }
@@ -303,9 +309,15 @@ void TMDIChild::KeepMemoOrigins(const std::vector<std::string>& lines) {
     const QStringList shown = memoText_.split(QLatin1Char('\n'));
     memoOrigins_.assign(shown.size(), std::nullopt);
     // A line the memo splits in two (a line end of another kind inside it) has no origin.
-    if (shown.size() == static_cast<qsizetype>(lines.size()))
-        for (qsizetype i = 0; i < shown.size(); ++i)
-            memoOrigins_[i] = MemoOrigin{lines[i], shown[i]};
+    if (shown.size() != static_cast<qsizetype>(lines.size()))
+        return;
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        memoOrigins_[i] = MemoOrigin{lines[i], shown[i]};
+        // Two different byte strings that read alike leave the text to its place.
+        auto [at, added] = memoPool_.try_emplace(shown[i], lines[i]);
+        if (!added && at->second != lines[i])
+            at->second.reset();
+    }
 }
 
 void TMDIChild::RestoreMemo(const MemoState& state) {
@@ -357,12 +369,12 @@ void TMDIChild::Memo1Change() {
     const qsizetype newLast = first + text.mid(head, added).count(QLatin1Char('\n'));
     if (memoOrigins_.size() != static_cast<std::size_t>(oldLines.size()))
         memoOrigins_.assign(oldLines.size(), std::nullopt);
+    const QStringList newLines = text.split(QLatin1Char('\n'));
     MemoOrigins reached(newLast - first + 1);
     reached.front() = memoOrigins_[first];
     reached.back() = memoOrigins_[oldLast];
-    // Lines joined into one: it came from the last of them, unless it still reads as the first.
-    if (reached.size() == 1 && memoOrigins_[first] &&
-        memoOrigins_[first]->shown == text.split(QLatin1Char('\n')).at(first))
+    // Lines joined into one: it came from the last of them that it still reads as.
+    if (reached.size() == 1 && !(reached.front() && reached.front()->shown == newLines[first]))
         reached.front() = memoOrigins_[first];
     memoOrigins_.erase(memoOrigins_.begin() + first, memoOrigins_.begin() + oldLast + 1);
     memoOrigins_.insert(memoOrigins_.begin() + first, reached.begin(), reached.end());

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <QWidget>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -180,6 +181,9 @@ private:
     // Per line of memoText_: the line as it was set, so that a line the user did not change,
     // or changed back, keeps its bytes.
     std::vector<std::optional<MemoOrigin>> memoOrigins_;
+    // Every memo line this document was given, by the text it showed: a line moved elsewhere, or
+    // typed away and back, keeps its bytes. Empty when two byte strings read alike.
+    std::map<QString, std::optional<std::string>> memoPool_;
     bool placed_ = false;
     bool viewOnly_ = false;
     int listWidth_ = 300;

@@ -49,9 +49,9 @@ SaveResult ExportText(const std::string& path, const std::string& caption,
         return {SaveStatus::WriteFailed,
                 std::string("a record field is not a number: ") + e.what()};
     }
-    // An export chosen over a data file (its own, say) would put text where records were.
-    DocumentData existing;
-    if (LoadDataFile(path, existing).status == LoadStatus::Ok)
+    // An export chosen over a data file (its own, say) would put text where records were, also
+    // over one that no longer loads.
+    if (LooksLikeDataFile(path))
         return {SaveStatus::OpenFailed, "it is a data file, which an export never replaces"};
     return WriteFileAtomically(path, bytes, writer);
 }

@@ -121,12 +121,8 @@ public:
         for (TMDIChild* doc : std::vector<TMDIChild*>(form_->Documents()))
             Close(doc);
         form_->Clipboard() = {};
-        dialogs_.messageAnswers.clear();
-        dialogs_.openAnswers.clear();
-        dialogs_.saveAnswers.clear();
-        dialogs_.messages.clear();
-        dialogs_.openRequests.clear();
-        dialogs_.saveRequests.clear();
+        dialogs_.reset(); // the next session starts with nothing scripted or shown
+        dialogs_ = std::make_unique<test::ScriptedDialogs>();
         starts_.clear();
         shown_.clear();
         steps_ = 0;
@@ -261,7 +257,7 @@ private:
             return CheckStep(doc, before, true);
         case 7:
             if (in.Pick(4) == 0)
-                dialogs_.messageAnswers.push_back(IdCancel);
+                dialogs_->messageAnswers.push_back(IdCancel);
             Trigger("AcDeleteItem");
             return CheckStep(doc, before, false);
         case 8: { // a drag within the document, onto its list
@@ -367,7 +363,7 @@ private:
             QStringList files;
             for (int i = in.Pick(3); i >= 0; --i)
                 files << WriteFile(Format(MakeDocument(in), false));
-            dialogs_.openAnswers = {files};
+            dialogs_->openAnswers = {files};
             Trigger("AcGraphSUM");
             return CheckStep(doc, before, false);
         }
@@ -382,7 +378,7 @@ private:
             return;
         }
         case 18:
-            dialogs_.saveAnswers = {NewPath()};
+            dialogs_->saveAnswers = {NewPath()};
             return Trigger(in.Pick(2) ? "AcSave" : "AcSaveAs");
         case 19: { // everything undone, then everything redone
             QUndoStack* stack = doc->UndoStack();
@@ -401,7 +397,7 @@ private:
         }
         case 20: { // saved under a new name and opened again
             const QString path = NewPath();
-            dialogs_.saveAnswers = {path};
+            dialogs_->saveAnswers = {path};
             Trigger("AcSaveAs");
             if (doc->Modified() || doc->FileName() != path)
                 return; // nothing to save, or the save failed and said so
@@ -454,7 +450,7 @@ private:
     }
 
     QTemporaryDir dir_;
-    test::ScriptedDialogs dialogs_;
+    std::unique_ptr<test::ScriptedDialogs> dialogs_ = std::make_unique<test::ScriptedDialogs>();
     std::unique_ptr<TMainForm> form_;
     std::map<TMDIChild*, std::string> starts_;
     std::map<TMDIChild*, std::string> shown_; // the bytes last shown, exported and laid out

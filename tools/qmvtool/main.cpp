@@ -1,4 +1,5 @@
 // qmvtool: the program's data and device operations without windows, for scripts and batch work.
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -54,6 +55,9 @@ void LoadInterfaceTexts() {
 
 int main(int argc, char** argv) {
     using namespace qmvtool;
+    // A write past the file size limit must fail as a write, so that a save puts the old bytes
+    // back and says so, instead of the kernel ending the tool with the file cut short.
+    std::signal(SIGXFSZ, SIG_IGN);
     if (argc < 2) {
         PrintOverview(stderr);
         return ExitUsage;
