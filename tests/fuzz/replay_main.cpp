@@ -11,6 +11,8 @@
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
+// A target that holds something for the whole run (an application object) gives it back here.
+extern "C" void QmvFuzzAtEnd() __attribute__((weak));
 
 namespace fs = std::filesystem;
 
@@ -49,6 +51,8 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
         LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
     }
+    if (QmvFuzzAtEnd)
+        QmvFuzzAtEnd();
     std::printf("%zu inputs passed\n", inputs.size());
     return 0;
 }

@@ -461,17 +461,27 @@ private:
 } // namespace
 } // namespace qmv::fuzz
 
+namespace {
+QApplication* g_app = nullptr;
+qmv::fuzz::Session* g_session = nullptr;
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static int argc = 1;
     static char name[] = "session_fuzz";
     static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
+    if (!g_app) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
-        return new QApplication(argc, argv);
-    }();
-    static qmv::fuzz::Session* session = new qmv::fuzz::Session;
-    (void)app;
+        g_app = new QApplication(argc, argv);
+        g_session = new qmv::fuzz::Session;
+    }
     qmv::fuzz::Input in{data, size};
-    session->Run(in);
+    g_session->Run(in);
     return 0;
+}
+
+// The session before the application, while Qt is still whole.
+extern "C" void QmvFuzzAtEnd() {
+    delete g_session;
+    delete g_app;
 }
