@@ -45,8 +45,10 @@ public:
             messageAnswers.pop_front();
             return a;
         }
-        return buttons == MessageButtons::Ok || buttons == MessageButtons::OkCancel ? IdOk
-                                                                                    : IdCancel;
+        return buttons == MessageButtons::Ok || buttons == MessageButtons::OkCancel ||
+                       buttons == MessageButtons::OkCancelSafe
+                   ? IdOk
+                   : IdCancel;
     }
 
     bool OpenFiles(QWidget*, const FileDialogRequest& request, QStringList& chosen) override {
