@@ -261,9 +261,9 @@ void TMainForm::BuildMenus() {
     // build lacks are skipped; QMenu collapses the separators that are left dangling.
     const std::vector<std::pair<const char*, std::vector<const char*>>> layout = {
         {"MenuF",
-         {"AcNewFile", "AcFileOpen", "AcHistory", "-", "AcSave", "AcSaveAs", "AcFileClose", "AcAllClose", "-",
-          "AcSystemSet", "-", "AcSetting", "AcPrintPreview", "AcPrint", "AcAllPrint", "-",
-          "AcExit"}},
+         {"AcNewFile", "AcFileOpen", "AcHistory", "-", "AcSave", "AcSaveAs", "AcFileClose",
+          "AcAllClose", "-", "AcSystemSet", "-", "AcSetting", "AcPrintPreview", "AcPrint",
+          "AcAllPrint", "-", "AcExit"}},
         {"MenuM", {"AcLoad", "AcDelete", "AcDate", "-", "AcPLXSet"}},
         {"MenuE",
          {"AcUndo", "AcRedo", "-", "AcDataEdit", "AcDataCut", "AcDataCopy", "AcDataPaste",

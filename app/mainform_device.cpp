@@ -17,7 +17,7 @@ void TMainForm::AcDeleteExecute() {
     // Records are measured once: they go to the download history before anything is erased, and
     // nothing is erased that is not kept there.
     const KeepBeforeClear kept = DownloadBeforeClear(Link(), SensorModelIndex);
-    if (kept.frame != FrameStatus::Ran)
+    if (kept.frame == FrameStatus::PortCancelled || kept.frame == FrameStatus::PortNotSearched)
         return;
     const QString nothingErased = Tx("Msg", "MsgClearNone");
     if (!kept.ClearAllowed()) {

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <tuple>
 #include <sys/stat.h>
+#include <tuple>
 #include <unistd.h>
 
 #include "record.h"

@@ -66,7 +66,13 @@ KeepBeforeClear DownloadBeforeClear(DeviceLink& link, int sensorModelIndex) {
         ~Command() { link.Ui().EndCommand(); }
     } command(link);
     RecordDownload download(link);
+    // The download keeps this when the port does not open at all, which the caller reports as
+    // every command's frame does.
+    constexpr int PortNotOpened = -1;
+    download.DeviceType = PortNotOpened;
     r.download = download.DownloadRecords(sensorModelIndex);
+    if (r.download == DownloadNoDevice && download.DeviceType == PortNotOpened)
+        r.frame = FrameStatus::OpenFailed;
     r.kept = KeepDownload(download, r.download, sensorModelIndex, true);
     return r;
 }

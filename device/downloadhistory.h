@@ -36,7 +36,7 @@ KeptDownload KeepDownload(const RecordDownload& download, int result, int sensor
 
 // The clear that keeps the records: the download before it, and what it allows.
 struct KeepBeforeClear {
-    FrameStatus frame = FrameStatus::Ran; // the port search of the download
+    FrameStatus frame = FrameStatus::Ran; // the port search and opening of the download
     int download = DownloadNoAnswer;      // its result
     KeptDownload kept;
     // Clearing may go on: the records are in the history, or there were none.
