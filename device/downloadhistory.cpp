@@ -36,9 +36,7 @@ KeptDownload KeepDownload(const RecordDownload& download, int result, int sensor
         doc.Model = DownloadModel(download.DeviceType, sensorModelIndex);
         doc.Records = download.DownloadTable;
     }
-    std::string format = InterfaceTexts().Text("Msg", "MsgHistoryMemo");
-    if (format.empty())
-        format = "Downloaded %1: %2 records.";
+    const std::string format = InterfaceTexts().Text("Msg", "MsgHistoryMemo");
     doc.Memo = {HistoryMemoLine(format, local, static_cast<int>(doc.Records.size()))};
     const HistoryWriteResult written = WriteHistoryFile(HistoryFolder(), doc, VersionText(), local);
     kept.path = written.path;

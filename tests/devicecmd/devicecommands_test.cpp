@@ -1,13 +1,18 @@
 // Clearing, the clock and the timing value on the link alone, against the instrument simulator.
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "data/history.h"
+#include "data/profile.h"
 #include "device/devicecommands.h"
+#include "device/downloadhistory.h"
 #include "tests/device/simulator.h"
 
 namespace qmv {
@@ -152,6 +157,63 @@ INSTANTIATE_TEST_SUITE_P(
         FaultyInfo{"Silent", {"--silent", "INFO"}, ClockOutcome::NoReply},
         FaultyInfo{"NotIdentified", {"--id", "QMV99"}, ClockOutcome::NotIdentified}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// --- The download history -------------------------------------------------------------------
+
+TEST(DownloadHistory, KeepsWhatTheDeviceSentInItsOrderAndNothingOfAFailure) {
+    QTemporaryDir home;
+    const QByteArray old = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", home.path().toLocal8Bit());
+    const QString folder = home.filePath(QStringLiteral("qmvwin/history"));
+    InterfaceTexts().Load(QMV_SOURCE_DIR "/lang/en/QMVLanguage.Lib");
+    const struct {
+        QStringList args;
+        int sensor;
+        const char* model; // empty: nothing kept
+    } cases[] = {
+        {{"--generate", "30"}, 0, "QMV-27"},
+        {{"--device", "plx01", "--generate", "12"}, 2, "GZN-4P-MIN"},
+        {{"--empty"}, 0, ""},
+        {{"--bad-crc-always", "1"}, 0, ""},
+    };
+    for (const auto& c : cases) {
+        Simulator sim;
+        ASSERT_TRUE(sim.Start(c.args));
+        DeviceLink link;
+        ASSERT_EQ(link.FindPort(), FindPortFound);
+        RecordDownload download(link);
+        const int result =
+            test::Conclusively(sim, [&] { return download.DownloadRecords(c.sensor); });
+        const KeptDownload kept = KeepDownload(download, result, c.sensor);
+        if (!*c.model) {
+            EXPECT_EQ(kept.status, KeepStatus::Nothing) << result;
+            EXPECT_EQ(ListHistory(folder.toStdString()).size(), 2u); // the two above
+            continue;
+        }
+        ASSERT_EQ(kept.status, KeepStatus::Kept) << kept.detail;
+        EXPECT_EQ(QFileInfo(QString::fromStdString(kept.path)).path(), folder);
+        EXPECT_TRUE(QString::fromStdString(kept.path).endsWith(QString("_") + c.model + ".q27"));
+        DocumentData doc;
+        ASSERT_EQ(LoadDataFile(kept.path, doc).status, LoadStatus::Ok);
+        EXPECT_EQ(HistoryModelName(doc.Model), c.model);
+        // Every record, in the device's order, as Save writes them.
+        std::string bytes;
+        DocumentData saved;
+        ASSERT_TRUE(
+            FormatDataFile(DownloadDocumentData(download.DownloadTable, doc.Model), "1", bytes));
+        ASSERT_EQ(ParseDataFile(bytes, saved).status, LoadStatus::Ok);
+        EXPECT_EQ(doc.Records.size(), download.DownloadTable.size());
+        EXPECT_EQ(doc.Records, saved.Records);
+        ASSERT_EQ(doc.Memo.size(), 1u);
+        EXPECT_TRUE(QString::fromStdString(doc.Memo[0])
+                        .startsWith(QStringLiteral("Downloaded from the device on 20")))
+            << doc.Memo[0];
+        EXPECT_TRUE(QString::fromStdString(doc.Memo[0])
+                        .endsWith(QStringLiteral(": %1 records.").arg(doc.Records.size())))
+            << doc.Memo[0];
+    }
+    qputenv("XDG_DATA_HOME", old);
+}
 
 // --- The timing value -------------------------------------------------------------------------
 

@@ -1,10 +1,13 @@
 // The device menu's clear, clock and timing commands of the main window: questions, messages,
 // beeps and the timing dialog, against the instrument simulator.
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <cctype>
 #include <fcntl.h>
@@ -74,25 +77,94 @@ private:
 
 // --- Clear ------------------------------------------------------------------------------------
 
-TEST_F(DeviceCommandTest, ClearAsksThenEitherTypesPlusCountsAsCleared) {
+// The download history of a test, in a folder of its own.
+class HistoryHome {
+public:
+    HistoryHome() { Point(dir_.path()); }
+    ~HistoryHome() { qputenv("XDG_DATA_HOME", old_); }
+    void Point(const QString& path) { qputenv("XDG_DATA_HOME", path.toLocal8Bit()); }
+    QString Folder() const { return dir_.filePath(QStringLiteral("qmvwin/history")); }
+    QStringList Files() const { return QDir(Folder()).entryList(QDir::Files); }
+    QString Broken() {
+        QFile f(dir_.filePath(QStringLiteral("file")));
+        f.open(QIODevice::WriteOnly);
+        return f.fileName(); // a file where a folder should be: refused even to root
+    }
+
+private:
+    QByteArray old_ = qgetenv("XDG_DATA_HOME");
+    QTemporaryDir dir_;
+};
+
+TEST_F(DeviceCommandTest, ClearKeepsTheRecordsThenAsksNamingTheFileCancelFirst) {
     for (const char* device : {"qmv27", "plx01"}) {
-        ASSERT_TRUE(sim_.Start({"--device", device}));
+        HistoryHome home;
+        ASSERT_TRUE(sim_.Start({"--device", device, "--generate", "30"}));
         Run("AcDelete");
+        ASSERT_FALSE(home.Files().isEmpty()) << device;
+        const QString kept = home.Folder() + "/" + home.Files().last(); // a run again adds "_2"
         ASSERT_EQ(dialogs_.messages.size(), 2u);
-        EXPECT_EQ(dialogs_.messages[0].text, Msg("MsgClear"));
+        EXPECT_EQ(dialogs_.messages[0].text,
+                  Msg("MsgClear") + "\r\n" + Msg("MsgClearKept") + "\r\n" + kept);
         EXPECT_EQ(static_cast<int>(dialogs_.messages[0].kind),
                   static_cast<int>(MessageKind::Confirmation));
         EXPECT_EQ(static_cast<int>(dialogs_.messages[0].buttons),
-                  static_cast<int>(MessageButtons::OkCancel));
+                  static_cast<int>(MessageButtons::OkCancelSafe));
         ExpectLast(Msg("MsgClearFin"), MessageKind::Information);
-        EXPECT_EQ(sim_.Received(), QByteArray("TYPE\r\nCLR\r\n")) << device;
+        EXPECT_TRUE(sim_.Received().startsWith("TYPE\r\nGET\r\nC")) << device;
+        EXPECT_TRUE(sim_.Received().endsWith("TYPE\r\nCLR\r\n")) << device;
         EXPECT_TRUE(sim_.Events().contains("memory cleared"));
         EXPECT_TRUE(form_->isEnabled());
         EXPECT_FALSE(form_->Link().Comm1.IsOpen());
     }
 }
 
+TEST_F(DeviceCommandTest, ClearErasesOnlyWhatTheHistoryKept) {
+    Form(); // loads the texts the cases expect
+    const struct {
+        const char* name;
+        QStringList args;
+        bool brokenHistory;
+        bool cleared;
+        QString last; // the last message; for a clear, the question asked
+    } cases[] = {
+        {"download fails",
+         {"--bad-crc-always", "1"},
+         false,
+         false,
+         Msg("MsgComErr1") + "\n" + Msg("MsgClearNone")},
+        {"history not writable", {}, true, false, Msg("MsgHistoryErr")},
+        {"empty instrument", {"--empty"}, false, true, Msg("MsgClear")},
+        {"not identified",
+         {"--id", "ABCDE"},
+         false,
+         false,
+         Msg("MsgComErr0") + "\n" + Msg("MsgClearNone")},
+    };
+    for (const auto& c : cases) {
+        HistoryHome home;
+        if (c.brokenHistory)
+            home.Point(home.Broken());
+        ASSERT_TRUE(sim_.Start(c.args));
+        Run("AcDelete");
+        ASSERT_FALSE(dialogs_.messages.empty()) << c.name;
+        EXPECT_EQ(sim_.Events().contains("memory cleared"), c.cleared) << c.name;
+        EXPECT_EQ(sim_.Received().contains("CLR"), c.cleared) << c.name;
+        EXPECT_TRUE(home.Files().isEmpty()) << c.name;
+        if (c.cleared) {
+            EXPECT_EQ(dialogs_.messages[0].text, c.last) << c.name;
+            ExpectLast(Msg("MsgClearFin"), MessageKind::Information);
+        } else {
+            EXPECT_EQ(dialogs_.messages.size(), 1u) << c.name; // no question
+            EXPECT_TRUE(dialogs_.messages.back().text.startsWith(c.last))
+                << c.name << ": " << dialogs_.messages.back().text.toStdString();
+            EXPECT_TRUE(dialogs_.messages.back().text.endsWith(Msg("MsgClearNone"))) << c.name;
+        }
+    }
+}
+
 TEST_F(DeviceCommandTest, ClearRefused) {
+    HistoryHome home;
     ASSERT_TRUE(sim_.Start({"--refuse", "CLR:E1"}));
     Run("AcDelete");
     ExpectLast(Msg("MsgClearErr"), MessageKind::Error);
@@ -100,28 +172,29 @@ TEST_F(DeviceCommandTest, ClearRefused) {
 }
 
 TEST_F(DeviceCommandTest, ClearWithoutReplyAfterThreeTries) {
+    HistoryHome home;
     ASSERT_TRUE(sim_.Start({"--silent", "CLR"}));
     Run("AcDelete");
     ExpectLast(NoReply(), MessageKind::Error);
-    EXPECT_EQ(sim_.Received(), QByteArray("TYPE\r\n") + QByteArray("CLR\r\n").repeated(3));
+    EXPECT_TRUE(
+        sim_.Received().endsWith(QByteArray("TYPE\r\n") + QByteArray("CLR\r\n").repeated(3)));
 }
 
-TEST_F(DeviceCommandTest, ClearOfAnUnknownDeviceSendsNoClr) {
-    ASSERT_TRUE(sim_.Start({"--id", "ABCDE"}));
-    Run("AcDelete");
-    ExpectLast(Msg("MsgComErr0"), MessageKind::Warning);
-    EXPECT_EQ(sim_.Received(), QByteArray("TYPE\r\n"));
-}
-
-TEST_F(DeviceCommandTest, CancellingTheQuestionOpensNoPortAndSendsNothing) {
+TEST_F(DeviceCommandTest, CancellingTheQuestionErasesNothing) {
+    HistoryHome home;
     ASSERT_TRUE(sim_.Start());
-    for (const char* command : {"AcDelete", "AcDate"}) {
-        dialogs_.messageAnswers = {IdCancel};
-        Run(command);
-        EXPECT_EQ(dialogs_.messages.size(), 1u) << command; // only the question
-        EXPECT_TRUE(form_->Link().DevicePort.isEmpty()) << command;
-    }
-    EXPECT_TRUE(sim_.Received().isEmpty());
+    dialogs_.messageAnswers = {IdCancel};
+    Run("AcDelete");
+    EXPECT_EQ(dialogs_.messages.size(), 1u); // only the question
+    EXPECT_FALSE(sim_.Received().contains("CLR"));
+    EXPECT_FALSE(home.Files().isEmpty()); // what was downloaded stays kept
+
+    // The clock asks before any port is opened.
+    dialogs_.messageAnswers = {IdCancel};
+    const QByteArray before = sim_.Received();
+    Run("AcDate");
+    EXPECT_EQ(dialogs_.messages.size(), 1u);
+    EXPECT_EQ(sim_.Received(), before);
     EXPECT_EQ(dialogs_.messages.back().text, Msg("MsgDate0") + "\r\n" + Msg("MsgDate1"));
 }
 

@@ -1,5 +1,7 @@
 // qmvtool clear, set-clock and timing: what they send, print and exit with.
+#include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
@@ -33,24 +35,48 @@ ToolRun Tool(const QStringList& args, const QByteArray& input = {}) {
     return r;
 }
 
-TEST(QmvtoolClear, AsksOnTheTerminalUnlessYes) {
+TEST(QmvtoolClear, KeepsTheRecordsThenAsksUnlessYes) {
+    QTemporaryDir home;
+    const QByteArray old = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", home.path().toLocal8Bit());
     Simulator sim;
     ASSERT_TRUE(sim.Start());
     ToolRun r = Tool({"clear"}, "n\n");
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(sim.Received().isEmpty());
+    EXPECT_FALSE(sim.Received().contains("CLR"));
     r = Tool({"clear"}); // no answer at all declines too
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(sim.Received().isEmpty());
+    EXPECT_FALSE(sim.Received().contains("CLR"));
 
     r = Tool({"clear"}, "y\n");
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out, "The device memory has been cleared.\n");
-    EXPECT_EQ(sim.Received(), QByteArray("TYPE\r\nCLR\r\n"));
+    const QStringList lines = QString::fromUtf8(r.out).split('\n');
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_TRUE(lines[0].startsWith("The records were first kept in the download history: " +
+                                    home.path() + "/qmvwin/history/"));
+    EXPECT_EQ(lines[1], "The device memory has been cleared.");
+    EXPECT_TRUE(sim.Received().endsWith("TYPE\r\nCLR\r\n"));
 
+    // The instrument is empty now: cleared again without a file; `history` lists the three.
     r = Tool({"clear", "--yes"});
     EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "The device memory has been cleared.\n");
+    r = Tool({"history"});
+    EXPECT_EQ(r.out.count('\n'), 3);
+    EXPECT_TRUE(r.out.startsWith(lines[0].section(' ', -1).toUtf8() + "\t")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("\tQMV-27\t20\n"));
     EXPECT_EQ(Tool({"clear", "--now"}).status, 2);
+
+    // A history that cannot be written: nothing is erased.
+    sim.Stop();
+    ASSERT_TRUE(sim.Start());
+    QFile(home.filePath("file")).open(QIODevice::WriteOnly);
+    qputenv("XDG_DATA_HOME", home.filePath("file").toLocal8Bit());
+    r = Tool({"clear", "--yes"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("Nothing was erased from the device.")) << r.err.toStdString();
+    EXPECT_FALSE(sim.Received().contains("CLR"));
+    qputenv("XDG_DATA_HOME", old);
 }
 
 TEST(QmvtoolClear, FailuresExitNonZero) {
