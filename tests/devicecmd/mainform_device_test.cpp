@@ -77,94 +77,68 @@ private:
 
 // --- Clear ------------------------------------------------------------------------------------
 
-// The download history of a test, in a folder of its own.
-class HistoryHome {
-public:
-    HistoryHome() { Point(dir_.path()); }
-    ~HistoryHome() { qputenv("XDG_DATA_HOME", old_); }
-    void Point(const QString& path) { qputenv("XDG_DATA_HOME", path.toLocal8Bit()); }
-    QString Folder() const { return dir_.filePath(QStringLiteral("qmvwin/history")); }
+// The download history of a test, in a folder of its own; Break puts a file where it should be.
+struct HistoryHome {
+    QByteArray old = qgetenv("XDG_DATA_HOME");
+    QTemporaryDir dir;
+    HistoryHome() { qputenv("XDG_DATA_HOME", dir.path().toLocal8Bit()); }
+    ~HistoryHome() { qputenv("XDG_DATA_HOME", old); }
+    QString Folder() const { return dir.filePath("qmvwin/history"); }
     QStringList Files() const { return QDir(Folder()).entryList(QDir::Files); }
-    QString Broken() {
-        QFile f(dir_.filePath(QStringLiteral("file")));
-        f.open(QIODevice::WriteOnly);
-        return f.fileName(); // a file where a folder should be: refused even to root
+    void Break() {
+        QFile(dir.filePath("f")).open(QIODevice::WriteOnly),
+            qputenv("XDG_DATA_HOME", dir.filePath("f").toLocal8Bit());
     }
-
-private:
-    QByteArray old_ = qgetenv("XDG_DATA_HOME");
-    QTemporaryDir dir_;
 };
 
 TEST_F(DeviceCommandTest, ClearKeepsTheRecordsThenAsksNamingTheFileCancelFirst) {
-    for (const char* device : {"qmv27", "plx01"}) {
-        HistoryHome home;
-        ASSERT_TRUE(sim_.Start({"--device", device, "--generate", "30"}));
-        Run("AcDelete");
-        ASSERT_FALSE(home.Files().isEmpty()) << device;
-        const QString kept = home.Folder() + "/" + home.Files().last(); // a run again adds "_2"
-        ASSERT_EQ(dialogs_.messages.size(), 2u);
-        EXPECT_EQ(dialogs_.messages[0].text,
-                  Msg("MsgClear") + "\r\n" + Msg("MsgClearKept") + "\r\n" + kept);
-        EXPECT_EQ(static_cast<int>(dialogs_.messages[0].kind),
-                  static_cast<int>(MessageKind::Confirmation));
-        EXPECT_EQ(static_cast<int>(dialogs_.messages[0].buttons),
-                  static_cast<int>(MessageButtons::OkCancelSafe));
-        ExpectLast(Msg("MsgClearFin"), MessageKind::Information);
-        EXPECT_TRUE(sim_.Received().startsWith("TYPE\r\nGET\r\nC")) << device;
-        EXPECT_TRUE(sim_.Received().endsWith("TYPE\r\nCLR\r\n")) << device;
-        EXPECT_TRUE(sim_.Events().contains("memory cleared"));
-        EXPECT_TRUE(form_->isEnabled());
-        EXPECT_FALSE(form_->Link().Comm1.IsOpen());
-    }
+    HistoryHome home;
+    ASSERT_TRUE(sim_.Start({"--generate", "30"}));
+    dialogs_.messageAnswers = {IdCancel};
+    Run("AcDelete");
+    EXPECT_FALSE(sim_.Received().contains("CLR"));
+    Run("AcDelete");
+    ASSERT_GE(home.Files().size(), 2u); // each kept what it downloaded, the first one too
+    ASSERT_EQ(dialogs_.messages.size(), 2u);
+    EXPECT_EQ(dialogs_.messages[0].text, Msg("MsgClear") + "\r\n" + Msg("MsgClearKept") + "\r\n" +
+                                             home.Folder() + "/" + home.Files().last());
+    EXPECT_EQ(static_cast<int>(dialogs_.messages[0].buttons),
+              static_cast<int>(MessageButtons::OkCancelSafe));
+    ExpectLast(Msg("MsgClearFin"), MessageKind::Information);
+    EXPECT_TRUE(sim_.Events().contains("memory cleared"));
 }
 
 TEST_F(DeviceCommandTest, ClearErasesOnlyWhatTheHistoryKept) {
-    Form(); // loads the texts the cases expect
     const struct {
-        const char* name;
         QStringList args;
         bool brokenHistory;
         bool cleared;
-        QString last; // the last message; for a clear, the question asked
+        const char* key; // of the first message: the question, or why nothing was erased
     } cases[] = {
-        {"download fails",
-         {"--bad-crc-always", "1"},
-         false,
-         false,
-         Msg("MsgComErr1") + "\n" + Msg("MsgClearNone")},
-        {"history not writable", {}, true, false, Msg("MsgHistoryErr")},
-        {"empty instrument", {"--empty"}, false, true, Msg("MsgClear")},
-        {"not identified",
-         {"--id", "ABCDE"},
-         false,
-         false,
-         Msg("MsgComErr0") + "\n" + Msg("MsgClearNone")},
+        {{"--bad-crc-always", "1"}, false, false, "MsgComErr1"}, // the download fails
+        {{}, true, false, "MsgHistoryErr"},                      // the history is not writable
+        {{"--empty"}, false, true, "MsgClear"},                  // nothing to keep
     };
     for (const auto& c : cases) {
         HistoryHome home;
         if (c.brokenHistory)
-            home.Point(home.Broken());
+            home.Break();
         ASSERT_TRUE(sim_.Start(c.args));
         Run("AcDelete");
-        ASSERT_FALSE(dialogs_.messages.empty()) << c.name;
-        EXPECT_EQ(sim_.Events().contains("memory cleared"), c.cleared) << c.name;
-        EXPECT_EQ(sim_.Received().contains("CLR"), c.cleared) << c.name;
-        EXPECT_TRUE(home.Files().isEmpty()) << c.name;
+        EXPECT_EQ(sim_.Received().contains("CLR"), c.cleared) << c.key;
+        EXPECT_TRUE(home.Files().isEmpty()) << c.key;
         if (c.cleared) {
-            EXPECT_EQ(dialogs_.messages[0].text, c.last) << c.name;
+            EXPECT_EQ(dialogs_.messages[0].text, Msg(c.key)) << c.key;
             ExpectLast(Msg("MsgClearFin"), MessageKind::Information);
         } else {
-            EXPECT_EQ(dialogs_.messages.size(), 1u) << c.name; // no question
-            EXPECT_TRUE(dialogs_.messages.back().text.startsWith(c.last))
-                << c.name << ": " << dialogs_.messages.back().text.toStdString();
-            EXPECT_TRUE(dialogs_.messages.back().text.endsWith(Msg("MsgClearNone"))) << c.name;
+            ASSERT_EQ(dialogs_.messages.size(), 1u) << c.key; // no question
+            EXPECT_TRUE(dialogs_.messages[0].text.startsWith(Msg(c.key) + "\n")) << c.key;
+            EXPECT_TRUE(dialogs_.messages.back().text.endsWith(Msg("MsgClearNone"))) << c.key;
         }
     }
 }
 
 TEST_F(DeviceCommandTest, ClearRefused) {
-    HistoryHome home;
     ASSERT_TRUE(sim_.Start({"--refuse", "CLR:E1"}));
     Run("AcDelete");
     ExpectLast(Msg("MsgClearErr"), MessageKind::Error);
@@ -172,7 +146,6 @@ TEST_F(DeviceCommandTest, ClearRefused) {
 }
 
 TEST_F(DeviceCommandTest, ClearWithoutReplyAfterThreeTries) {
-    HistoryHome home;
     ASSERT_TRUE(sim_.Start({"--silent", "CLR"}));
     Run("AcDelete");
     ExpectLast(NoReply(), MessageKind::Error);
@@ -180,21 +153,15 @@ TEST_F(DeviceCommandTest, ClearWithoutReplyAfterThreeTries) {
         sim_.Received().endsWith(QByteArray("TYPE\r\n") + QByteArray("CLR\r\n").repeated(3)));
 }
 
-TEST_F(DeviceCommandTest, CancellingTheQuestionErasesNothing) {
-    HistoryHome home;
+TEST_F(DeviceCommandTest, CancellingTheQuestionOpensNoPortAndSendsNothing) {
     ASSERT_TRUE(sim_.Start());
-    dialogs_.messageAnswers = {IdCancel};
-    Run("AcDelete");
-    EXPECT_EQ(dialogs_.messages.size(), 1u); // only the question
-    EXPECT_FALSE(sim_.Received().contains("CLR"));
-    EXPECT_FALSE(home.Files().isEmpty()); // what was downloaded stays kept
-
-    // The clock asks before any port is opened.
-    dialogs_.messageAnswers = {IdCancel};
-    const QByteArray before = sim_.Received();
-    Run("AcDate");
-    EXPECT_EQ(dialogs_.messages.size(), 1u);
-    EXPECT_EQ(sim_.Received(), before);
+    for (const char* command : {"AcDate"}) { // the clear downloads before it asks
+        dialogs_.messageAnswers = {IdCancel};
+        Run(command);
+        EXPECT_EQ(dialogs_.messages.size(), 1u) << command; // only the question
+        EXPECT_TRUE(form_->Link().DevicePort.isEmpty()) << command;
+    }
+    EXPECT_TRUE(sim_.Received().isEmpty());
     EXPECT_EQ(dialogs_.messages.back().text, Msg("MsgDate0") + "\r\n" + Msg("MsgDate1"));
 }
 

@@ -45,8 +45,7 @@ public:
             messageAnswers.pop_front();
             return a;
         }
-        return buttons == MessageButtons::Ok || buttons == MessageButtons::OkCancel ||
-                       buttons == MessageButtons::OkCancelSafe
+        return buttons != MessageButtons::YesNo && buttons != MessageButtons::YesNoCancel
                    ? IdOk
                    : IdCancel;
     }
