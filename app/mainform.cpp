@@ -123,6 +123,7 @@ const std::vector<TMainForm::CommandDef>& TMainForm::CommandTable() {
         {"AcNewFile", "MenuF0", 0, false, QStyle::SP_FileIcon, &TMainForm::AcNewFileExecute},
         {"AcFileOpen", "MenuF1", 16463, false, QStyle::SP_DialogOpenButton,
          &TMainForm::AcFileOpenExecute},
+        {"AcHistory", "MenuF12", 0, false, NoIcon, &TMainForm::AcHistoryExecute},
         {"AcSave", "MenuF2", 16467, false, QStyle::SP_DialogSaveButton, &TMainForm::AcSaveExecute},
         {"AcSaveAs", "MenuF3", 0, false, NoIcon, &TMainForm::AcSaveAsExecute},
         {"AcAllSave", nullptr, 0, false, NoIcon, &TMainForm::AcAllSaveExecute},
@@ -260,9 +261,9 @@ void TMainForm::BuildMenus() {
     // build lacks are skipped; QMenu collapses the separators that are left dangling.
     const std::vector<std::pair<const char*, std::vector<const char*>>> layout = {
         {"MenuF",
-         {"AcNewFile", "AcFileOpen", "-", "AcSave", "AcSaveAs", "AcFileClose", "AcAllClose", "-",
-          "AcSystemSet", "-", "AcSetting", "AcPrintPreview", "AcPrint", "AcAllPrint", "-",
-          "AcExit"}},
+         {"AcNewFile", "AcFileOpen", "AcHistory", "-", "AcSave", "AcSaveAs", "AcFileClose",
+          "AcAllClose", "-", "AcSystemSet", "-", "AcSetting", "AcPrintPreview", "AcPrint",
+          "AcAllPrint", "-", "AcExit"}},
         {"MenuM", {"AcLoad", "AcDelete", "AcDate", "-", "AcPLXSet"}},
         {"MenuE",
          {"AcUndo", "AcRedo", "-", "AcDataEdit", "AcDataCut", "AcDataCopy", "AcDataPaste",

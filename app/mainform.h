@@ -117,6 +117,7 @@ public:
 
     void AcNewFileExecute();
     void AcFileOpenExecute();
+    void AcHistoryExecute();
     void AcSaveExecute();
     void AcSaveAsExecute();
     void AcAllSaveExecute();

@@ -3,15 +3,43 @@
 // timing dialog around them.
 #include "mainform.h"
 
+#include "data/history.h"
 #include "device/devicecommands.h"
 #include "device/devicenotice.h"
+#include "device/downloadhistory.h"
 #include "device/plxsetdlg.h"
+#include "ui/platformdialogs.h"
 #include "ui/uitext.h"
 
 namespace qmv {
 
 void TMainForm::AcDeleteExecute() {
-    if (!ConfirmCommand(this, Tx("Msg", "MsgClear")))
+    // Records are measured once: they go to the download history before anything is erased, and
+    // nothing is erased that is not kept there.
+    const KeepBeforeClear kept = DownloadBeforeClear(Link(), SensorModelIndex);
+    if (kept.frame == FrameStatus::PortCancelled || kept.frame == FrameStatus::PortNotSearched)
+        return;
+    const QString nothingErased = Tx("Msg", "MsgClearNone");
+    if (!kept.ClearAllowed()) {
+        Dialogs().Beep();
+        if (kept.download != DownloadOk) {
+            QString more = RefusalText(Link());
+            more += (more.isEmpty() ? QString() : QStringLiteral("\n")) + nothingErased;
+            ShowNotice(this, NoticeOfDownload(kept.download), more);
+        } else {
+            Dialogs().Message(this,
+                              Tx("Msg", "MsgHistoryErr") + QLatin1Char('\n') +
+                                  QString::fromStdString(HistoryFolder()) + QLatin1Char('\n') +
+                                  nothingErased,
+                              MessageKind::Error, MessageButtons::Ok);
+        }
+        return;
+    }
+    QString question = Tx("Msg", "MsgClear");
+    if (kept.kept.status == KeepStatus::Kept)
+        question += QStringLiteral("\r\n") + Tx("Msg", "MsgClearKept") + QStringLiteral("\r\n") +
+                    QString::fromStdString(kept.kept.path);
+    if (!ConfirmCommand(this, question, true))
         return;
     const Notice notice = NoticeOf(RunClearMemory(Link()));
     ShowNotice(this, notice, RefusalText(Link()));

@@ -9,6 +9,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
+#include "data/history.h"
 #include "data/paths.h"
 #include "document/mdichild.h"
 #include "mainform.h"
@@ -52,6 +53,25 @@ void TMainForm::AcNewFileExecute() {
 void TMainForm::AcFileOpenExecute() {
     FileDialogRequest request;
     request.folder = DataFolder();
+    request.defaultExt = QStringLiteral("q27");
+    request.filter = QLatin1String(OpenFilter);
+    request.multiSelect = true;
+    QStringList files;
+    if (!Dialogs().OpenFiles(this, request, files))
+        return;
+    for (const QString& file : files)
+        OpenDocumentFile(file);
+}
+
+void TMainForm::AcHistoryExecute() {
+    // Made when missing, so that the dialog opens there even before the first download.
+    const QString folder = QString::fromStdString(HistoryFolder());
+    QDir().mkpath(folder);
+    FileDialogRequest request;
+    request.title = Tx("Main", "MenuF12");
+    if (request.title.endsWith(QLatin1String("...")))
+        request.title.chop(3);
+    request.folder = folder;
     request.defaultExt = QStringLiteral("q27");
     request.filter = QLatin1String(OpenFilter);
     request.multiSelect = true;

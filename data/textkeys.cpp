@@ -102,7 +102,9 @@ const std::vector<TextKey>& TextTable::Keys() {
         {"Msg", "MsgNoDir"},        {"Msg", "MsgPortDenied"},
         {"Msg", "MsgPortBusy"},     {"Msg", "MsgPortHolder"},
         {"Msg", "MsgPrintErr"},     {"Msg", "MsgPrintFile"},
-        {"Msg", "MsgNoPrintPage"},
+        {"Msg", "MsgNoPrintPage"},  {"Main", "MenuF12"},
+        {"Msg", "MsgHistoryMemo"},  {"Msg", "MsgHistoryErr"},
+        {"Msg", "MsgClearKept"},    {"Msg", "MsgClearNone"},
     };
     return keys;
 }

@@ -23,6 +23,7 @@
 #include "data/profile.h"
 #include "device/devicelink.h"
 #include "device/devicenotice.h"
+#include "device/downloadhistory.h"
 #include "device/tfmcomm.h"
 #include "ui/digitkeys.h"
 #include "ui/errorreport.h"
@@ -217,6 +218,7 @@ void TDataSaveDlg::FormShow() {
     TfmComm* comm = host_.CommWindow();
     DeviceLink& link = host_.Link();
     int result = DownloadNoAnswer;
+    KeptDownload kept;
     {
         // The windows come back however the download ends.
         struct Busy {
@@ -241,6 +243,8 @@ void TDataSaveDlg::FormShow() {
         setEnabled(false);
         result = download_.DownloadRecords(host_.SensorModelIndex());
         lastResult_ = result;
+        // Kept before anything is shown, so that no record of the instrument exists only here.
+        kept = KeepDownload(download_, result, host_.SensorModelIndex());
         if (result == DownloadOk) {
             Info->setUpdatesEnabled(false);
             for (int i = 0; i < DownloadCount(); ++i)
@@ -251,6 +255,8 @@ void TDataSaveDlg::FormShow() {
     }
     if (result != DownloadOk)
         ShowFailure(result);
+    else if (kept.status == KeepStatus::Failed)
+        ShowHistoryFailure(this);
     SetUpControls();
 }
 

@@ -1,5 +1,6 @@
 #include "device/devicenotice.h"
 
+#include "data/history.h"
 #include "ui/platformdialogs.h"
 #include "ui/uitext.h"
 
@@ -38,9 +39,21 @@ void ShowNotice(QWidget* parent, const Notice& notice, const QString& more) {
     Dialogs().Message(parent, text, kind, MessageButtons::Ok);
 }
 
-bool ConfirmCommand(QWidget* parent, const QString& text) {
-    return Dialogs().Message(parent, text, MessageKind::Confirmation, MessageButtons::OkCancel) ==
+bool ConfirmCommand(QWidget* parent, const QString& text, bool safe) {
+    return Dialogs().Message(parent, text, MessageKind::Confirmation,
+                             safe ? MessageButtons::OkCancelSafe : MessageButtons::OkCancel) ==
            IdOk;
+}
+
+void ShowHistoryFailure(QWidget* parent) {
+    static bool told = false;
+    if (told)
+        return;
+    told = true;
+    Dialogs().Message(parent,
+                      Tx("Msg", "MsgHistoryErr") + QLatin1Char('\n') +
+                          QString::fromStdString(HistoryFolder()),
+                      MessageKind::Warning, MessageButtons::Ok);
 }
 
 } // namespace qmv

@@ -20,7 +20,12 @@ void ShowNotice(QWidget* parent, const Notice& notice, const QString& more = QSt
 // Why the link's last attempt to open the port was refused (RefusalLines); empty when it was not.
 QString RefusalText(const DeviceLink& link);
 
-// The confirmation box the clear and clock commands ask first; true for OK.
-bool ConfirmCommand(QWidget* parent, const QString& text);
+// The confirmation box the clear and clock commands ask first; true for OK. safe makes Cancel
+// the default button.
+bool ConfirmCommand(QWidget* parent, const QString& text, bool safe = false);
+
+// A download could not be kept in the history: a warning, given once in a run, since every
+// later download would fail the same way.
+void ShowHistoryFailure(QWidget* parent);
 
 } // namespace qmv

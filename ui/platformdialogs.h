@@ -23,7 +23,9 @@ enum DialogResult : int {
 
 enum class MessageKind { Error, Warning, Information, Confirmation };
 
-enum class MessageButtons { Ok, OkCancel, YesNo, YesNoCancel };
+// OkCancelSafe: OK and Cancel with Cancel the default button, for a question whose OK destroys
+// something, so that Enter alone never does.
+enum class MessageButtons { Ok, OkCancel, OkCancelSafe, YesNo, YesNoCancel };
 
 struct FileDialogRequest {
     QString title;

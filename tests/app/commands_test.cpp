@@ -193,9 +193,9 @@ TEST_F(CommandsTest, MenusHoldTheCommandsInOrder) {
     };
     QMenu* file = form.menuBar()->actions().at(0)->menu();
     EXPECT_EQ(names(file),
-              QStringList({"AcNewFile", "AcFileOpen", "-", "AcSave", "AcSaveAs", "AcFileClose",
-                           "AcAllClose", "-", "AcSystemSet", "-", "AcSetting", "AcPrintPreview",
-                           "AcPrint", "AcAllPrint", "-", "AcExit"}));
+              QStringList({"AcNewFile", "AcFileOpen", "AcHistory", "-", "AcSave", "AcSaveAs",
+                           "AcFileClose", "AcAllClose", "-", "AcSystemSet", "-", "AcSetting",
+                           "AcPrintPreview", "AcPrint", "AcAllPrint", "-", "AcExit"}));
     QMenu* edit = form.menuBar()->actions().at(2)->menu();
     EXPECT_EQ(names(edit), QStringList({"AcUndo", "AcRedo", "-", "AcDataEdit", "AcDataCut",
                                         "AcDataCopy", "AcDataPaste", "AcDeleteItem", "-", "sub",

@@ -1,13 +1,17 @@
 // Clearing, the clock and the timing value on the link alone, against the instrument simulator.
 #include <QElapsedTimer>
 #include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "data/history.h"
+#include "data/profile.h"
 #include "device/devicecommands.h"
+#include "device/downloadhistory.h"
 #include "tests/device/simulator.h"
 
 namespace qmv {
@@ -152,6 +156,54 @@ INSTANTIATE_TEST_SUITE_P(
         FaultyInfo{"Silent", {"--silent", "INFO"}, ClockOutcome::NoReply},
         FaultyInfo{"NotIdentified", {"--id", "QMV99"}, ClockOutcome::NotIdentified}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// --- The download history -------------------------------------------------------------------
+
+TEST(DownloadHistory, KeepsWhatTheDeviceSentInItsOrderAndNothingOfAFailure) {
+    QTemporaryDir home;
+    const QByteArray old = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", home.path().toLocal8Bit());
+    const QString folder = home.filePath(QStringLiteral("qmvwin/history"));
+    InterfaceTexts().Load(QMV_SOURCE_DIR "/lang/en/QMVLanguage.Lib");
+    const struct {
+        QStringList args;
+        int sensor;
+        const char* model; // empty: nothing kept
+    } cases[] = {
+        {{"--generate", "30"}, 0, "QMV-27"},
+        {{"--device", "plx01", "--generate", "12"}, 2, "GZN-4P-MIN"},
+        {{"--empty"}, 0, ""},
+        {{"--bad-crc-always", "1"}, 0, ""},
+    };
+    for (const auto& c : cases) {
+        Simulator sim;
+        ASSERT_TRUE(sim.Start(c.args));
+        DeviceLink link;
+        ASSERT_EQ(link.FindPort(), FindPortFound);
+        RecordDownload download(link);
+        const int result =
+            test::Conclusively(sim, [&] { return download.DownloadRecords(c.sensor); });
+        const KeptDownload kept = KeepDownload(download, result, c.sensor);
+        if (!*c.model) {
+            EXPECT_EQ(kept.status, KeepStatus::Nothing) << result;
+            EXPECT_EQ(ListHistory(folder.toStdString()).size(), 2u); // the two above
+            continue;
+        }
+        ASSERT_EQ(kept.status, KeepStatus::Kept) << kept.detail;
+        EXPECT_TRUE(QString::fromStdString(kept.path).startsWith(folder + "/20"));
+        DocumentData doc;
+        ASSERT_EQ(LoadDataFile(kept.path, doc).status, LoadStatus::Ok);
+        EXPECT_EQ(HistoryModelName(doc.Model), c.model);
+        ASSERT_EQ(doc.Records.size(), download.DownloadTable.size()); // all, in the device's order
+        for (std::size_t i = 0; i < doc.Records.size(); ++i)
+            EXPECT_EQ(doc.Records[i].DataNo, download.DownloadTable[i].DataNo);
+        ASSERT_EQ(doc.Memo.size(), 1u);
+        EXPECT_EQ(doc.Memo[0].rfind("Downloaded from the device on 20", 0), 0u) << doc.Memo[0];
+        EXPECT_NE(doc.Memo[0].find(": " + std::to_string(doc.Records.size()) + " records."),
+                  std::string::npos);
+    }
+    qputenv("XDG_DATA_HOME", old);
+}
 
 // --- The timing value -------------------------------------------------------------------------
 

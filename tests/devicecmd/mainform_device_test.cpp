@@ -1,10 +1,12 @@
 // The device menu's clear, clock and timing commands of the main window: questions, messages,
 // beeps and the timing dialog, against the instrument simulator.
 #include <QApplication>
+#include <QDir>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <cctype>
 #include <fcntl.h>
@@ -74,21 +76,61 @@ private:
 
 // --- Clear ------------------------------------------------------------------------------------
 
-TEST_F(DeviceCommandTest, ClearAsksThenEitherTypesPlusCountsAsCleared) {
-    for (const char* device : {"qmv27", "plx01"}) {
-        ASSERT_TRUE(sim_.Start({"--device", device}));
+// The download history of a test, in a folder of its own; Break puts a file where it should be.
+struct HistoryHome {
+    QByteArray old = qgetenv("XDG_DATA_HOME");
+    QTemporaryDir dir;
+    HistoryHome() { qputenv("XDG_DATA_HOME", dir.path().toLocal8Bit()); }
+    ~HistoryHome() { qputenv("XDG_DATA_HOME", old); }
+    QString Folder() const { return dir.filePath("qmvwin/history"); }
+    QStringList Files() const { return QDir(Folder()).entryList(QDir::Files); }
+    void Break() { qputenv("XDG_DATA_HOME", QMV_BINARY_DIR "/bin/qmvsim"); } // a file: no folder
+};
+
+TEST_F(DeviceCommandTest, ClearKeepsTheRecordsThenAsksNamingTheFileCancelFirst) {
+    HistoryHome home;
+    ASSERT_TRUE(sim_.Start({"--generate", "30"}));
+    dialogs_.messageAnswers = {IdCancel};
+    Run("AcDelete");
+    EXPECT_FALSE(sim_.Received().contains("CLR"));
+    Run("AcDelete");
+    ASSERT_GE(home.Files().size(), 2u); // each kept what it downloaded, the first one too
+    ASSERT_EQ(dialogs_.messages.size(), 2u);
+    EXPECT_EQ(dialogs_.messages[0].text, Msg("MsgClear") + "\r\n" + Msg("MsgClearKept") + "\r\n" +
+                                             home.Folder() + "/" + home.Files().last());
+    EXPECT_EQ(static_cast<int>(dialogs_.messages[0].buttons),
+              static_cast<int>(MessageButtons::OkCancelSafe));
+    ExpectLast(Msg("MsgClearFin"), MessageKind::Information);
+    EXPECT_TRUE(sim_.Events().contains("memory cleared"));
+}
+
+TEST_F(DeviceCommandTest, ClearErasesOnlyWhatTheHistoryKept) {
+    const struct {
+        QStringList args;
+        bool brokenHistory;
+        bool cleared;
+        const char* key; // of the first message: the question, or why nothing was erased
+    } cases[] = {
+        {{"--bad-crc-always", "1"}, false, false, "MsgComErr1"}, // the download fails
+        {{}, true, false, "MsgHistoryErr"},                      // the history is not writable
+        {{"--empty"}, false, true, "MsgClear"},                  // nothing to keep
+    };
+    for (const auto& c : cases) {
+        HistoryHome home;
+        if (c.brokenHistory)
+            home.Break();
+        ASSERT_TRUE(sim_.Start(c.args));
         Run("AcDelete");
-        ASSERT_EQ(dialogs_.messages.size(), 2u);
-        EXPECT_EQ(dialogs_.messages[0].text, Msg("MsgClear"));
-        EXPECT_EQ(static_cast<int>(dialogs_.messages[0].kind),
-                  static_cast<int>(MessageKind::Confirmation));
-        EXPECT_EQ(static_cast<int>(dialogs_.messages[0].buttons),
-                  static_cast<int>(MessageButtons::OkCancel));
-        ExpectLast(Msg("MsgClearFin"), MessageKind::Information);
-        EXPECT_EQ(sim_.Received(), QByteArray("TYPE\r\nCLR\r\n")) << device;
-        EXPECT_TRUE(sim_.Events().contains("memory cleared"));
-        EXPECT_TRUE(form_->isEnabled());
-        EXPECT_FALSE(form_->Link().Comm1.IsOpen());
+        EXPECT_EQ(sim_.Received().contains("CLR"), c.cleared) << c.key;
+        EXPECT_TRUE(home.Files().isEmpty()) << c.key;
+        if (c.cleared) {
+            EXPECT_EQ(dialogs_.messages[0].text, Msg(c.key)) << c.key;
+            ExpectLast(Msg("MsgClearFin"), MessageKind::Information);
+        } else {
+            ASSERT_EQ(dialogs_.messages.size(), 1u) << c.key; // no question
+            EXPECT_TRUE(dialogs_.messages[0].text.startsWith(Msg(c.key) + "\n")) << c.key;
+            EXPECT_TRUE(dialogs_.messages.back().text.endsWith(Msg("MsgClearNone"))) << c.key;
+        }
     }
 }
 
@@ -103,19 +145,13 @@ TEST_F(DeviceCommandTest, ClearWithoutReplyAfterThreeTries) {
     ASSERT_TRUE(sim_.Start({"--silent", "CLR"}));
     Run("AcDelete");
     ExpectLast(NoReply(), MessageKind::Error);
-    EXPECT_EQ(sim_.Received(), QByteArray("TYPE\r\n") + QByteArray("CLR\r\n").repeated(3));
-}
-
-TEST_F(DeviceCommandTest, ClearOfAnUnknownDeviceSendsNoClr) {
-    ASSERT_TRUE(sim_.Start({"--id", "ABCDE"}));
-    Run("AcDelete");
-    ExpectLast(Msg("MsgComErr0"), MessageKind::Warning);
-    EXPECT_EQ(sim_.Received(), QByteArray("TYPE\r\n"));
+    EXPECT_TRUE(
+        sim_.Received().endsWith(QByteArray("TYPE\r\n") + QByteArray("CLR\r\n").repeated(3)));
 }
 
 TEST_F(DeviceCommandTest, CancellingTheQuestionOpensNoPortAndSendsNothing) {
     ASSERT_TRUE(sim_.Start());
-    for (const char* command : {"AcDelete", "AcDate"}) {
+    for (const char* command : {"AcDate"}) { // the clear downloads before it asks
         dialogs_.messageAnswers = {IdCancel};
         Run(command);
         EXPECT_EQ(dialogs_.messages.size(), 1u) << command; // only the question

@@ -1,5 +1,6 @@
 // qmvtool clear, set-clock and timing: what they send, print and exit with.
 #include <QProcess>
+#include <QTemporaryDir>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
@@ -33,24 +34,38 @@ ToolRun Tool(const QStringList& args, const QByteArray& input = {}) {
     return r;
 }
 
-TEST(QmvtoolClear, AsksOnTheTerminalUnlessYes) {
+TEST(QmvtoolClear, KeepsTheRecordsThenAsksUnlessYes) {
+    QTemporaryDir home;
+    const QByteArray old = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", home.path().toLocal8Bit());
     Simulator sim;
     ASSERT_TRUE(sim.Start());
     ToolRun r = Tool({"clear"}, "n\n");
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(sim.Received().isEmpty());
+    EXPECT_FALSE(sim.Received().contains("CLR"));
     r = Tool({"clear"}); // no answer at all declines too
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(sim.Received().isEmpty());
+    EXPECT_FALSE(sim.Received().contains("CLR"));
 
     r = Tool({"clear"}, "y\n");
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out, "The device memory has been cleared.\n");
-    EXPECT_EQ(sim.Received(), QByteArray("TYPE\r\nCLR\r\n"));
-
-    r = Tool({"clear", "--yes"});
-    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.out.startsWith("The records were first kept in the download history: " +
+                                 home.filePath("qmvwin/history/20").toUtf8()));
+    EXPECT_TRUE(r.out.endsWith(".q27\nThe device memory has been cleared.\n"));
+    // The instrument is empty now: cleared again without a file; three were kept.
+    EXPECT_EQ(Tool({"clear", "--yes"}).out, "The device memory has been cleared.\n");
+    EXPECT_EQ(Tool({"history"}).out.count("\tQMV-27\t20\n"), 3);
     EXPECT_EQ(Tool({"clear", "--now"}).status, 2);
+
+    // A history that cannot be written: nothing is erased.
+    sim.Stop();
+    ASSERT_TRUE(sim.Start());
+    qputenv("XDG_DATA_HOME", QMV_BINARY_DIR "/bin/qmvsim"); // a file: no folder can be made there
+    r = Tool({"clear", "--yes"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("Nothing was erased from the device.")) << r.err.toStdString();
+    EXPECT_FALSE(sim.Received().contains("CLR"));
+    qputenv("XDG_DATA_HOME", old);
 }
 
 TEST(QmvtoolClear, FailuresExitNonZero) {

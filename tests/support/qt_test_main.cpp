@@ -9,6 +9,8 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     if (qEnvironmentVariableIsEmpty("QMVWIN_CODEPAGE"))
         qputenv("QMVWIN_CODEPAGE", "1252");
+    // Downloads of tests are kept in the build tree, never in the user's own history.
+    qputenv("XDG_DATA_HOME", QMV_BINARY_DIR "/test-data-home");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("QMVwin"));
     ::testing::InitGoogleTest(&argc, argv);

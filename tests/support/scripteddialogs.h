@@ -45,8 +45,9 @@ public:
             messageAnswers.pop_front();
             return a;
         }
-        return buttons == MessageButtons::Ok || buttons == MessageButtons::OkCancel ? IdOk
-                                                                                    : IdCancel;
+        return buttons != MessageButtons::YesNo && buttons != MessageButtons::YesNoCancel
+                   ? IdOk
+                   : IdCancel;
     }
 
     bool OpenFiles(QWidget*, const FileDialogRequest& request, QStringList& chosen) override {

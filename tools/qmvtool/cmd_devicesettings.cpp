@@ -10,9 +10,11 @@
 #include "command.h"
 #include "coreapp.h"
 #include "data/codepage.h"
+#include "data/history.h"
 #include "data/profile.h"
 #include "data/record.h"
 #include "device/devicecommands.h"
+#include "device/downloadhistory.h"
 #include "portreport.h"
 
 namespace qmvtool {
@@ -36,9 +38,12 @@ Exit status:
 
 const std::string ClearHelp = std::string(R"(usage: qmvtool clear [--yes]
 
-Erases every record stored in the instrument (either device type). Asks first, as the menu
-command does, unless --yes is given; only "y" or "yes" goes on. Prints the outcome's message.
-The port is found as for 'qmvtool identify'.
+Erases every record stored in the instrument (either device type). First downloads every
+record into the download history (see 'qmvtool history'; for the PLX01 with the sensor range
+MAX) and prints the file they went to; when the download fails or the file cannot be written,
+nothing is erased. An instrument that holds no records is cleared as before. Then asks, as the
+menu command does, unless --yes is given; only "y" or "yes" goes on. Prints the outcome's
+message. The port is found as for 'qmvtool identify'.
 )") + ExitStatusHelp;
 
 const std::string SetClockHelp = std::string(R"(usage: qmvtool set-clock [--yes]
@@ -126,11 +131,31 @@ int RunClear(const std::vector<std::string>& args) {
         return UsageError("clear", "takes only --yes");
     CoreApp app;
     LoadInterfaceTexts();
-    if (!yes && !Confirm(Text("MsgClear"), "Erase every record in the instrument?")) {
-        std::fprintf(stderr, "qmvtool clear: not confirmed, nothing was sent\n");
+    qmv::DeviceLink link;
+    // The records go to the download history first; nothing is erased that is not kept there.
+    const qmv::KeepBeforeClear kept = qmv::DownloadBeforeClear(link, 0);
+    if (kept.frame != qmv::FrameStatus::Ran)
+        return Report("clear", qmv::DeviceResult<qmv::ClearOutcome>{kept.frame, {}}, link);
+    if (!kept.ClearAllowed()) {
+        if (kept.download != qmv::DownloadOk) {
+            std::fprintf(stderr, "qmvtool clear: %s\n",
+                         NoticeText(qmv::NoticeOfDownload(kept.download)).c_str());
+        } else {
+            std::fprintf(stderr, "qmvtool clear: %s %s (%s)\n", Text("MsgHistoryErr").c_str(),
+                         qmv::HistoryFolder().c_str(), kept.kept.detail.c_str());
+        }
+        std::fprintf(stderr, "qmvtool clear: %s\n", Text("MsgClearNone").c_str());
         return ExitFailed;
     }
-    qmv::DeviceLink link;
+    std::string question = Text("MsgClear");
+    if (kept.kept.status == qmv::KeepStatus::Kept) {
+        std::printf("%s %s\n", Text("MsgClearKept").c_str(), kept.kept.path.c_str());
+        std::fflush(stdout);
+    }
+    if (!yes && !Confirm(question, "Erase every record in the instrument?")) {
+        std::fprintf(stderr, "qmvtool clear: not confirmed, nothing was erased\n");
+        return ExitFailed;
+    }
     return Report("clear", qmv::RunClearMemory(link), link);
 }
 

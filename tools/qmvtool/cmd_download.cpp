@@ -8,10 +8,12 @@
 #include "coreapp.h"
 #include "data/codepage.h"
 #include "data/datafile.h"
+#include "data/history.h"
 #include "data/profile.h"
 #include "data/version.h"
 #include "device/devicelink.h"
 #include "device/download.h"
+#include "device/downloadhistory.h"
 #include "portreport.h"
 
 namespace qmvtool {
@@ -30,6 +32,9 @@ the program's Graph button followed by Save would: the model of the device (for 
 device type the sensor range of --sensor-index: 0 MAX, the default, 1 MID, 2 MIN), the chart's
 upper limit from the largest level, the other chart settings at their defaults, no memo.
 Prints the number of records and the device type. There is no connection prompt.
+
+Before OUT.q27 is written, the records are kept in the download history as well (see 'qmvtool
+history'); when that fails, a warning says so and the download goes on.
 
 Exit status (the download's result code, then the tool's own):
   0  records downloaded and written (possibly none)
@@ -96,6 +101,13 @@ int RunDownload(const std::vector<std::string>& args) {
                      text.c_str());
         return result == qmv::DownloadNoDevice ? ReportRefusal("download", link, result) : result;
     }
+    // Kept before anything else is done with the records, as the window does.
+    const qmv::KeptDownload kept = qmv::KeepDownload(download, result, sensorIndex);
+    if (kept.status == qmv::KeepStatus::Failed)
+        std::fprintf(
+            stderr, "qmvtool download: %s %s (%s)\n",
+            qmv::CodePageToUtf8(qmv::InterfaceTexts().Text("Msg", "MsgHistoryErr")).c_str(),
+            qmv::HistoryFolder().c_str(), kept.detail.c_str());
     const int model = qmv::DownloadModel(download.DeviceType, sensorIndex);
     const qmv::DocumentData doc = qmv::DownloadDocumentData(download.DownloadTable, model);
     const qmv::SaveResult saved = qmv::SaveDataFile(out, doc, qmv::VersionText());
@@ -106,6 +118,8 @@ int RunDownload(const std::vector<std::string>& args) {
     }
     std::printf("%d records from %s\n", download.DownloadCount(),
                 qmv::DeviceTypeName(download.DeviceType));
+    if (kept.status == qmv::KeepStatus::Kept)
+        std::printf("kept in the download history: %s\n", kept.path.c_str());
     return qmv::DownloadOk;
 }
 
