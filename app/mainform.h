@@ -215,6 +215,8 @@ private:
     void RedrawAllCharts();
     void SortActive(int key);
     TMDIChild* OpenDocumentFile(const QString& path);
+    // The open dialog in folder (title empty: the dialog's own); opens every file chosen.
+    void OpenFilesFrom(const QString& folder, const QString& title);
     bool RefuseEmpty(TMDIChild* doc);
     void SetUpUndo();
     void UpdateUndoCommands();

@@ -50,9 +50,10 @@ void TMainForm::AcNewFileExecute() {
     ++NewFileCounter;
 }
 
-void TMainForm::AcFileOpenExecute() {
+void TMainForm::OpenFilesFrom(const QString& folder, const QString& title) {
     FileDialogRequest request;
-    request.folder = DataFolder();
+    request.title = title;
+    request.folder = folder;
     request.defaultExt = QStringLiteral("q27");
     request.filter = QLatin1String(OpenFilter);
     request.multiSelect = true;
@@ -63,23 +64,18 @@ void TMainForm::AcFileOpenExecute() {
         OpenDocumentFile(file);
 }
 
+void TMainForm::AcFileOpenExecute() {
+    OpenFilesFrom(DataFolder(), QString());
+}
+
 void TMainForm::AcHistoryExecute() {
     // Made when missing, so that the dialog opens there even before the first download.
     const QString folder = QString::fromStdString(HistoryFolder());
     QDir().mkpath(folder);
-    FileDialogRequest request;
-    request.title = Tx("Main", "MenuF12");
-    if (request.title.endsWith(QLatin1String("...")))
-        request.title.chop(3);
-    request.folder = folder;
-    request.defaultExt = QStringLiteral("q27");
-    request.filter = QLatin1String(OpenFilter);
-    request.multiSelect = true;
-    QStringList files;
-    if (!Dialogs().OpenFiles(this, request, files))
-        return;
-    for (const QString& file : files)
-        OpenDocumentFile(file);
+    QString title = Tx("Main", "MenuF12");
+    if (title.endsWith(QLatin1String("...")))
+        title.chop(3);
+    OpenFilesFrom(folder, title);
 }
 
 bool TMainForm::RefuseEmpty(TMDIChild* doc) {
