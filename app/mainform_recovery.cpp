@@ -4,8 +4,8 @@
 #include <ctime>
 
 #include "data/datafile.h"
-#include "data/recovery.h"
 #include "data/record.h"
+#include "data/recovery.h"
 #include "document/mdichild.h"
 #include "document/recoverykeeper.h"
 #include "mainform.h"

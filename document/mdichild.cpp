@@ -178,7 +178,7 @@ TMDIChild::TMDIChild(DocumentHost& host, QWidget* parent) : QWidget(parent), hos
 TMDIChild::~TMDIChild() {
     // The stack goes with the window's children, after the memo it would consult.
     undoStack_->disconnect(this);
-    // Closed without saving, or the program ends normally: nothing is left to recover.
+    // The program ends normally: nothing is left to recover.
     recovery_->Remove();
     host_.DocumentDestroyed(this);
 }
@@ -747,6 +747,8 @@ void TMDIChild::closeEvent(QCloseEvent* event) {
         return;
     }
     host_.DocumentClosing(this);
+    // Saved, or the user chose not to: nothing is left to recover.
+    recovery_->Remove();
     event->accept();
 }
 
