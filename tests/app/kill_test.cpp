@@ -1,142 +1,80 @@
-// The real program killed with typing unsaved, and started again: the typing comes back. Runs the
-// built qmvwin on a virtual X display, typing into it with xdotool.
-#include <QDir>
+// The real program, on a virtual X display, typed into by xdotool, killed and started again.
+#include <QDateTime>
 #include <QDirIterator>
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QThread>
+#include <QTest>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <unistd.h>
 
 namespace {
 
-const QString Typed = QStringLiteral("typed before the kill");
-
-// The first recovery record under folder whose text has what, and whose path starts with
-// prefix (empty: any); empty when there is none yet.
-QString RecordWith(const QString& folder, const QString& what, const QString& prefix = {}) {
-    QDirIterator it(folder, {"*.recover"}, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        QFile f(path);
-        if (path.startsWith(prefix) && f.open(QIODevice::ReadOnly) &&
-            f.readAll().contains(what.toUtf8()))
-            return path;
-    }
-    return {};
-}
-
-template <typename Condition> bool WaitFor(Condition condition, int ms) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > ms)
-            return false;
-        QThread::msleep(20);
-    }
-    return true;
-}
-
-class KillTest : public ::testing::Test {
-protected:
-    QTemporaryDir tmp;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    QProcess xvfb;
-
-    // Starts a virtual display; false when the machine has none to offer.
-    bool StartDisplay() {
-        if (QStandardPaths::findExecutable("Xvfb").isEmpty() ||
-            QStandardPaths::findExecutable("xdotool").isEmpty())
-            return false;
-        int fds[2];
-        if (::pipe(fds) != 0)
-            return false;
-        xvfb.start("Xvfb", {"-displayfd", QString::number(fds[1]), "-nolisten", "tcp", "-screen",
-                            "0", "1280x1024x24"});
-        ::close(fds[1]);
-        pollfd p{fds[0], POLLIN, 0};
-        char number[16] = {};
-        const bool ok = ::poll(&p, 1, 20000) == 1 && ::read(fds[0], number, 15) > 0;
-        ::close(fds[0]);
-        env.insert("DISPLAY", ":" + QString::fromLatin1(number).trimmed());
-        env.insert("QT_QPA_PLATFORM", "xcb");
-        env.insert("HOME", tmp.filePath("home"));
-        env.insert("XDG_CONFIG_HOME", tmp.filePath("config"));
-        env.insert("XDG_STATE_HOME", tmp.filePath("state"));
-        return ok;
-    }
-
-    QString Xdotool(const QStringList& args) {
-        QProcess p;
-        p.setProcessEnvironment(env);
-        p.start("xdotool", args);
-        p.waitForFinished(20000);
-        return QString::fromLatin1(p.readAllStandardOutput()).trimmed();
-    }
-
-    // The last visible window of the program with process id pid, waiting for one to show.
-    QString Window(qint64 pid) {
-        const QStringList windows =
-            Xdotool({"search", "--sync", "--onlyvisible", "--pid", QString::number(pid), "--name",
-                     "QMV"})
-                .split('\n');
-        return windows.last();
-    }
-
-    void Start(QProcess& app, const QStringList& args) {
-        app.setProcessEnvironment(env);
-        app.start(QMV_BINARY_DIR "/bin/qmvwin", args);
-        ASSERT_TRUE(app.waitForStarted());
-    }
-
-    void TearDown() override {
-        xvfb.terminate();
-        xvfb.waitForFinished();
-    }
-};
-
-TEST_F(KillTest, TypingInAKilledProgramIsRestoredAtTheNextStart) {
-    ASSERT_TRUE(tmp.isValid());
-    if (!StartDisplay())
+TEST(Kill, TypingInAKilledProgramIsRestoredAtTheNextStart) {
+    if (QStandardPaths::findExecutable("Xvfb").isEmpty() ||
+        QStandardPaths::findExecutable("xdotool").isEmpty())
         GTEST_SKIP() << "needs Xvfb and xdotool";
-    const QString file = tmp.filePath("logger.q27");
+    QTemporaryDir tmp;
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    QProcess xvfb; // tells the display it found on fds[1]
+    xvfb.start("Xvfb", {"-displayfd", QString::number(fds[1]), "-nolisten", "tcp"});
+    ::close(fds[1]);
+    char display[16] = {};
+    ASSERT_GT(::read(fds[0], display, 15), 0); // end of file when Xvfb could not start
+    ::close(fds[0]);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", ":" + QString::fromLatin1(display).trimmed());
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    for (const char* home : {"HOME", "XDG_CONFIG_HOME", "XDG_STATE_HOME"})
+        env.insert(home, tmp.filePath(home));
+    const auto run = [&](QProcess& p, const QString& program, const QStringList& args) {
+        p.setProcessEnvironment(env);
+        p.start(program, args);
+        p.waitForStarted();
+    };
+    const auto xdotool = [&](const QStringList& args) {
+        QProcess p;
+        run(p, "xdotool", args);
+        p.waitForFinished(20000);
+        return QString::fromLatin1(p.readAllStandardOutput()).trimmed().split('\n').last();
+    };
+    const auto window = [&](const QProcess& app) { // waits for the last one it shows
+        return xdotool({"search", "--sync", "--onlyvisible", "--pid",
+                        QString::number(app.processId()), "--name", "QMV"});
+    };
+    const QString file = tmp.filePath("logger.q27"), state = tmp.filePath("XDG_STATE_HOME");
     ASSERT_TRUE(QFile::copy(QMV_SOURCE_DIR "/examples/logger.q27", file));
-    const QString state = tmp.filePath("state");
-
-    QProcess first;
-    Start(first, {file});
-    const QString window = Window(first.processId());
-    ASSERT_FALSE(window.isEmpty());
-    // The record list has the focus at start; Tab leads to the memo.
-    Xdotool({"windowfocus", "--sync", window});
-    Xdotool({"key", "--window", window, "Tab"});
-    Xdotool({"type", "--delay", "10", Typed});
-    QElapsedTimer clock;
-    clock.start();
-    ASSERT_TRUE(WaitFor([&] { return !RecordWith(state, Typed).isEmpty(); }, 10000));
-    std::printf("last key to recovery record: %lld ms\n", static_cast<long long>(clock.elapsed()));
-    const QString firstFolder = QFileInfo(RecordWith(state, Typed)).absolutePath();
+    const auto kept = [&] { // the records that hold the typing, under the file's name
+        QStringList found;
+        for (QDirIterator it(state, {"*.recover"}, QDir::Files, QDirIterator::Subdirectories);
+             it.hasNext();) {
+            QFile f(it.next());
+            if (f.open(QIODevice::ReadOnly) && f.readAll().contains("typed before the kill") &&
+                f.seek(0) && f.readAll().contains(("file " + file + "\n").toUtf8()))
+                found << f.fileName();
+        }
+        return found;
+    };
+    QProcess first, second;
+    run(first, QMV_BINARY_DIR "/bin/qmvwin", {file});
+    const QString w = window(first);
+    xdotool({"windowfocus", "--sync", w});
+    xdotool({"key", "--window", w, "Tab"}); // from the record list to the memo
+    xdotool({"type", "--delay", "10", "typed before the kill"});
+    const qint64 typed = QDateTime::currentMSecsSinceEpoch();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !kept().isEmpty(); }, 10000));
+    std::printf("last key to record: %lld ms\n", QDateTime::currentMSecsSinceEpoch() - typed);
+    const QString killed = kept()[0];
     first.kill();
-    ASSERT_TRUE(first.waitForFinished());
+    first.waitForFinished();
 
-    // The next start asks; Enter takes the default answer, Yes: restore.
-    QProcess second;
-    Start(second, {});
-    Xdotool({"key", "--window", Window(second.processId()), "Return"});
-    // Restored, it is kept again by the second program, under the file's name, and the killed
-    // program's folder is gone.
-    EXPECT_TRUE(WaitFor(
-        [&] {
-            const QString kept = RecordWith(state, Typed);
-            QFile f(kept);
-            return !kept.isEmpty() && !kept.startsWith(firstFolder) && f.open(QIODevice::ReadOnly) &&
-                   f.readAll().contains(("file " + file + "\n").toUtf8()) &&
-                   !QFileInfo::exists(firstFolder);
-        },
-        20000));
+    // Enter takes the default answer, Yes: the second program restores the document and keeps
+    // it itself, and the killed program's record is gone.
+    run(second, QMV_BINARY_DIR "/bin/qmvwin", {});
+    xdotool({"key", "--window", window(second), "Return"});
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return kept().size() == 1 && !QFile::exists(killed); }, 20000));
     second.kill();
     second.waitForFinished();
 }
