@@ -1,6 +1,5 @@
 // Test entry point for suites that need a QApplication: headless unless told otherwise.
 #include <QApplication>
-#include <QDir>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -14,8 +13,7 @@ int main(int argc, char** argv) {
     // Downloads of tests are kept in the build tree, never in the user's own history.
     qputenv("XDG_DATA_HOME", QMV_BINARY_DIR "/test-data-home");
     // Recovery records of each run in a folder of its own: no run is asked about another's.
-    QDir().mkpath(QMV_BINARY_DIR "/test-state");
-    QTemporaryDir stateHome(QMV_BINARY_DIR "/test-state/run-XXXXXX");
+    QTemporaryDir stateHome(QMV_BINARY_DIR "/test-state-XXXXXX");
     qputenv("XDG_STATE_HOME", stateHome.path().toLocal8Bit());
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("QMVwin"));
