@@ -441,6 +441,10 @@ void TMainForm::FormShow() {
     HiddenEditMode = false;
     LoadTexts();
     DisableDocumentCommands();
+    // Before any file is opened; a bare view-only start is no place for the question.
+    const QStringList& args = options_.arguments;
+    if (!(args.size() > 1 && args[1] == QLatin1String("M")))
+        OfferRecovery();
     ApplyCommandLine();
 }
 

@@ -27,6 +27,8 @@ namespace qmv {
 
 class TMDIChild;
 class TCloseDlg;
+class RecoveryClaim;
+struct OrphanRecord;
 class CommandButton;
 class DeviceLink;
 class WindowCommandUi;
@@ -205,6 +207,10 @@ private:
     void BuildToolBar();
     void LoadTexts();
     void ApplyCommandLine();
+    // Documents left unsaved by a program that ended without closing them: asks whether to
+    // restore them, discard them, or keep them for the next start (mainform_recovery.cpp).
+    void OfferRecovery();
+    void RestoreOrphan(RecoveryClaim& claim, const OrphanRecord& orphan);
     void ReadSettingsStore();
     void WriteSettingsStore();
     std::unique_ptr<QSettings> OpenSettingsStore() const;

@@ -105,6 +105,8 @@ const std::vector<TextKey>& TextTable::Keys() {
         {"Msg", "MsgNoPrintPage"},  {"Main", "MenuF12"},
         {"Msg", "MsgHistoryMemo"},  {"Msg", "MsgHistoryErr"},
         {"Msg", "MsgClearKept"},    {"Msg", "MsgClearNone"},
+        {"Msg", "MsgRecover0"},     {"Msg", "MsgRecover1"},
+        {"Msg", "MsgRecoverDiscard"},
     };
     return keys;
 }

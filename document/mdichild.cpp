@@ -28,6 +28,7 @@
 #include "data/version.h"
 #include "panelbar.h"
 #include "recorddrag.h"
+#include "recoverykeeper.h"
 #include "ui/errorreport.h"
 #include "ui/platformdialogs.h"
 #include "ui/textfit.h"
@@ -139,6 +140,7 @@ TMDIChild::TMDIChild(DocumentHost& host, QWidget* parent) : QWidget(parent), hos
     });
     resize(900, 500);
     undoStack_ = new QUndoStack(this);
+    recovery_ = new RecoveryKeeper(*this);
     connect(undoStack_, &QUndoStack::indexChanged, this, [this] { UndoStepTaken(); });
 
     // What the window's show handler sets.
@@ -176,6 +178,8 @@ TMDIChild::TMDIChild(DocumentHost& host, QWidget* parent) : QWidget(parent), hos
 TMDIChild::~TMDIChild() {
     // The stack goes with the window's children, after the memo it would consult.
     undoStack_->disconnect(this);
+    // The program ends normally: nothing is left to recover.
+    recovery_->Remove();
     host_.DocumentDestroyed(this);
 }
 
@@ -238,6 +242,7 @@ void TMDIChild::SetModified(bool modified) {
         undoStack_->setClean();
     else if (undoStack_->isClean())
         undoStack_->resetClean();
+    recovery_->Changed();
 }
 
 void TMDIChild::SetChartRange(int axisMax, int axisMin, int stdLevel) {
@@ -485,6 +490,7 @@ void TMDIChild::RefreshAfterChange(int row) {
     ShowDetails();
     DrawChart();
     modified_ = true;
+    recovery_->Changed();
 }
 
 void TMDIChild::SortRecords(int key) {
@@ -605,8 +611,10 @@ bool TMDIChild::SaveToFile(const QString& path) {
     fileName_ = path;
     SetCaption(QFileInfo(path).fileName());
     // A failed write leaves nothing safe on disk under this name, so the close prompt must
-    // still protect the document.
+    // still protect the document, and so must its recovery record.
     modified_ = !ok;
+    if (ok)
+        recovery_->Remove();
     return ok;
 }
 
@@ -674,6 +682,23 @@ void TMDIChild::LoadFromFile(const QString& path) {
     modified_ = false;
 }
 
+void TMDIChild::RestoreRecovered(const DocumentData& data, const QString& fileName,
+                                 const QString& caption) {
+    // A field no row could show is refused before anything changes.
+    CheckForDisplay(data);
+    data_ = data;
+    data_.Memo.clear();
+    SetMemoLines(data.Memo);
+    undoStack_->clear();
+    fileName_ = fileName.isEmpty() ? Tx("Graph", "NewFile") : fileName;
+    SetCaption(caption);
+    LayoutPanes(data_.Model);
+    FillRecordList();
+    ShowDetails();
+    DrawChart();
+    SetModified(true);
+}
+
 void TMDIChild::CopyGraph() {
     QApplication::clipboard()->setImage(Chart1->Snapshot());
 }
@@ -722,6 +747,8 @@ void TMDIChild::closeEvent(QCloseEvent* event) {
         return;
     }
     host_.DocumentClosing(this);
+    // Saved, or the user chose not to: nothing is left to recover.
+    recovery_->Remove();
     event->accept();
 }
 

@@ -25,6 +25,7 @@ class QLabel;
 namespace qmv {
 
 class PanelBar;
+class RecoveryKeeper;
 class TChartView;
 class RecordDrag;
 
@@ -124,6 +125,13 @@ public:
     // Whether the window may close; asks the save prompt when there is something to lose.
     bool CloseQuery();
 
+    // Takes over a document kept for recovery: its contents, its file name (empty: a document
+    // never saved) and caption; it stays modified until saved.
+    void RestoreRecovered(const DocumentData& data, const QString& fileName,
+                          const QString& caption);
+    // Keeps this document's unsaved changes for the next start after a crash.
+    RecoveryKeeper& Recovery() const { return *recovery_; }
+
     // View-only start: the bare chart of a maximised, disabled document.
     void MakeViewOnly();
 
@@ -196,6 +204,7 @@ private:
     QMenu* popupMenu2_ = nullptr;
     QUndoStack* undoStack_;
     RecordDrag* dragger_ = nullptr;
+    RecoveryKeeper* recovery_ = nullptr;
 };
 
 } // namespace qmv

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "mdichild.h"
+#include "recoverykeeper.h"
 #include "ui/platformdialogs.h"
 #include "ui/uitext.h"
 #include "undocommands.h"
@@ -70,6 +71,7 @@ void TMDIChild::UndoStepTaken() {
     // The step may lead back to the state last saved; a document that was never saved has no
     // such state, however far it is undone.
     modified_ = IsNewDocument() || !undoStack_->isClean();
+    recovery_->Changed();
 }
 
 } // namespace qmv

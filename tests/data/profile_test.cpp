@@ -105,10 +105,10 @@ TEST(TextTable, KeyListCoversEveryText) {
         main += std::string(k.section) == "Main";
     // 130 texts of the interface text table, the notice of levels clamped by a conversion, and
     // the three lines that say why a port was refused; then three outcomes of printing; then the
-    // download history's memo line and its three messages.
-    EXPECT_EQ(keys.size() - main, 141u);
+    // download history's memo line and its three messages; then the three of crash recovery.
+    EXPECT_EQ(keys.size() - main, 144u);
     EXPECT_EQ(std::string(keys.front().key), "Caption");
-    EXPECT_EQ(std::string(keys.back().key), "MsgClearNone");
+    EXPECT_EQ(std::string(keys.back().key), "MsgRecoverDiscard");
 }
 
 namespace {
