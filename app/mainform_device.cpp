@@ -41,6 +41,13 @@ void TMainForm::AcDeleteExecute() {
                     QString::fromStdString(kept.kept.path);
     if (!ConfirmCommand(this, question, true))
         return;
+    // The question may have stayed open while another instrument was plugged in, or this one
+    // measured: only what was kept is erased.
+    if (!InstrumentUnchanged(Link(), kept, SensorModelIndex)) {
+        Dialogs().Beep();
+        Dialogs().Message(this, nothingErased, MessageKind::Warning, MessageButtons::Ok);
+        return;
+    }
     const Notice notice = NoticeOf(RunClearMemory(Link()));
     ShowNotice(this, notice, RefusalText(Link()));
 }

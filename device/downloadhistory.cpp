@@ -46,6 +46,17 @@ KeptDownload KeepDownload(const RecordDownload& download, int result, int sensor
     return kept;
 }
 
+namespace {
+
+// The window's command steps around an exchange (the main window disabled, the wait cursor).
+struct CommandScope {
+    DeviceLink& link;
+    explicit CommandScope(DeviceLink& l) : link(l) { link.Ui().BeginCommand(); }
+    ~CommandScope() { link.Ui().EndCommand(); }
+};
+
+} // namespace
+
 KeepBeforeClear DownloadBeforeClear(DeviceLink& link, int sensorModelIndex) {
     KeepBeforeClear r;
     switch (link.FindPort()) {
@@ -58,11 +69,7 @@ KeepBeforeClear DownloadBeforeClear(DeviceLink& link, int sensorModelIndex) {
         r.frame = FrameStatus::PortNotSearched;
         return r;
     }
-    struct Command {
-        DeviceLink& link;
-        explicit Command(DeviceLink& l) : link(l) { link.Ui().BeginCommand(); }
-        ~Command() { link.Ui().EndCommand(); }
-    } command(link);
+    const CommandScope command(link);
     RecordDownload download(link);
     // The download keeps this when the port does not open at all, which the caller reports as
     // every command's frame does.
@@ -72,7 +79,19 @@ KeepBeforeClear DownloadBeforeClear(DeviceLink& link, int sensorModelIndex) {
     if (r.download == DownloadNoDevice && download.DeviceType == PortNotOpened)
         r.frame = FrameStatus::OpenFailed;
     r.kept = KeepDownload(download, r.download, sensorModelIndex, true);
+    r.deviceType = download.DeviceType;
+    r.records = download.DownloadTable;
     return r;
+}
+
+bool InstrumentUnchanged(DeviceLink& link, const KeepBeforeClear& kept, int sensorModelIndex) {
+    if (link.FindPort() != FindPortFound)
+        return false;
+    const CommandScope command(link);
+    RecordDownload again(link);
+    const int result = again.DownloadRecords(sensorModelIndex);
+    return result == kept.download && again.DeviceType == kept.deviceType &&
+           again.DownloadTable == kept.records;
 }
 
 Notice NoticeOfDownload(int result) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "device/devicecommands.h"
 #include "device/download.h"
@@ -39,6 +40,8 @@ struct KeepBeforeClear {
     FrameStatus frame = FrameStatus::Ran; // the port search and opening of the download
     int download = DownloadNoAnswer;      // its result
     KeptDownload kept;
+    int deviceType = DeviceUnknown;      // what the download found on the line
+    std::vector<recReadDataSeg> records; // and what it brought
     // Clearing may go on: the records are in the history, or there were none.
     bool ClearAllowed() const {
         return frame == FrameStatus::Ran &&
@@ -50,6 +53,11 @@ struct KeepBeforeClear {
 // Finds the port, downloads every record (with the window's command steps around it) and keeps
 // them in the history. Nothing is erased here.
 KeepBeforeClear DownloadBeforeClear(DeviceLink& link, int sensorModelIndex);
+
+// Whether the instrument on the line now is the one kept, holding just what was kept: the
+// question before the erase may stay open for long, and another instrument may be plugged in, or
+// this one may have measured since. Downloads again, keeping nothing.
+bool InstrumentUnchanged(DeviceLink& link, const KeepBeforeClear& kept, int sensorModelIndex);
 
 // Why a clear did not go on: the download's message, or none for a cancelled port search.
 Notice NoticeOfDownload(int result);

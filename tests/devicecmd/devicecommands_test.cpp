@@ -88,6 +88,21 @@ TEST(ClockPayload, StampAndChecks) {
     EXPECT_FALSE(Accepted("+", 0));
 }
 
+// --- The clear that keeps the records ------------------------------------------------------
+
+// The question before the erase may stay open while another instrument is plugged in: only the
+// instrument that still holds what was kept may be erased.
+TEST(ClearKeeps, OnlyTheInstrumentHoldingWhatWasKept) {
+    Simulator sim;
+    ASSERT_TRUE(sim.Start({"--generate", "12", "--line-rate", "0"}));
+    DeviceLink link;
+    const KeepBeforeClear kept = DownloadBeforeClear(link, 0);
+    ASSERT_TRUE(kept.ClearAllowed());
+    EXPECT_TRUE(InstrumentUnchanged(link, kept, 0));
+    ASSERT_TRUE(sim.Start({"--device", "plx01", "--generate", "7", "--line-rate", "0"}));
+    EXPECT_FALSE(InstrumentUnchanged(link, kept, 0));
+}
+
 // --- The clock --------------------------------------------------------------------------------
 
 TEST(SetClock, SecondTypeSendsTheStampAloneWithoutInfo) {

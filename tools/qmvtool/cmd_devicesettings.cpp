@@ -156,6 +156,13 @@ int RunClear(const std::vector<std::string>& args) {
         std::fprintf(stderr, "qmvtool clear: not confirmed, nothing was erased\n");
         return ExitFailed;
     }
+    // While the question was open another instrument may have been plugged in, or this one
+    // measured: only what was kept is erased.
+    if (!yes && !qmv::InstrumentUnchanged(link, kept, 0)) {
+        std::fprintf(stderr, "qmvtool clear: the instrument no longer holds what was kept; %s\n",
+                     Text("MsgClearNone").c_str());
+        return ExitFailed;
+    }
     return Report("clear", qmv::RunClearMemory(link), link);
 }
 
