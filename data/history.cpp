@@ -1,5 +1,7 @@
 #include "history.h"
 
+#include "paths.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -66,16 +68,7 @@ void Replace(std::string& text, const std::string& mark, const std::string& by) 
 } // namespace
 
 std::string HistoryFolder(const char* xdgDataHome, const char* home) {
-    std::string base;
-    if (xdgDataHome && xdgDataHome[0] == '/')
-        base = xdgDataHome;
-    else if (home && home[0] != '\0')
-        base = std::string(home) + "/.local/share";
-    else
-        return {};
-    while (base.size() > 1 && base.back() == '/')
-        base.pop_back();
-    return base + "/qmvwin/history";
+    return XdgProgramFolder(xdgDataHome, home, ".local/share", "history");
 }
 
 std::string HistoryFolder() {

@@ -51,4 +51,18 @@ std::string FindManual(const std::string& programFolder) {
     return FindSharedFile(programFolder, ManualIndex);
 }
 
+std::string XdgProgramFolder(const char* xdgValue, const char* home, const char* fallback,
+                             const char* leaf) {
+    std::string base;
+    if (xdgValue && xdgValue[0] == '/')
+        base = xdgValue;
+    else if (home && home[0] != '\0')
+        base = std::string(home) + "/" + fallback;
+    else
+        return {};
+    while (base.size() > 1 && base.back() == '/')
+        base.pop_back();
+    return base + "/qmvwin/" + leaf;
+}
+
 } // namespace qmv

@@ -21,4 +21,10 @@ bool SameFile(const std::string& a, const std::string& b);
 constexpr const char* LanguageFileName = "QMVLanguage.Lib";
 constexpr const char* ManualIndex = "Manual/index.html";
 
+// base/qmvwin/leaf, where base is the XDG folder variable's value when it is an absolute path,
+// else home plus fallback (".local/share", ".local/state"), as the XDG base directory rules say.
+// Empty when neither is known.
+std::string XdgProgramFolder(const char* xdgValue, const char* home, const char* fallback,
+                             const char* leaf);
+
 } // namespace qmv

@@ -1,5 +1,7 @@
 #include "recovery.h"
 
+#include "paths.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -120,16 +122,7 @@ struct Owner {
 } // namespace
 
 std::string RecoveryFolder(const char* xdgStateHome, const char* home) {
-    std::string base;
-    if (xdgStateHome && xdgStateHome[0] == '/')
-        base = xdgStateHome;
-    else if (home && home[0] != '\0')
-        base = std::string(home) + "/.local/state";
-    else
-        return {};
-    while (base.size() > 1 && base.back() == '/')
-        base.pop_back();
-    return base + "/qmvwin/recovery";
+    return XdgProgramFolder(xdgStateHome, home, ".local/state", "recovery");
 }
 
 std::string RecoveryFolder() {
