@@ -31,7 +31,10 @@ struct Column {
     int width;
 };
 
-std::vector<Column> TableColumns(int W, const PrintOptions& options, int model) {
+// A column is at least as wide as its header and a gap, so that a long header does not run into
+// the next one; all other columns keep their widths.
+std::vector<Column> TableColumns(int W, const PrintOptions& options, int model,
+                                 const TextTable& texts, const PrintTextWidth& width) {
     const std::vector<Column> all = {
         {PrintRecord, "PrintRecord", W / 20},
         {PrintDataNo, "PrintDataNo", W / 20 + W / 80},
@@ -50,6 +53,9 @@ std::vector<Column> TableColumns(int W, const PrintOptions& options, int model) 
         if (options[c.option] && (filters || !filter))
             shown.push_back(c);
     }
+    for (Column& c : shown)
+        if (c.width > 0)
+            c.width = std::max(c.width, width(texts.Text("Graph", c.header)) + W / 80);
     return shown;
 }
 
@@ -62,9 +68,10 @@ public:
     void Text(int x, const std::string& text) { Current().texts.push_back({x, y, text}); }
     void Rule(int x1, int x2) { Current().rules.push_back({x1, x2, y - 3}); }
 
-    // A line that would start below nine tenths of the page goes to the top of a new page.
-    void Check() {
-        if (9 * (page_.H / 10) < y) {
+    // A line that would start below nine tenths of the page goes to the top of a new page; so do
+    // lines that must stay together (a heading and its first line) when the last would.
+    void Check(int together = 1) {
+        if (9 * (page_.H / 10) < y + (together - 1) * page_.L) {
             layout_.pages.emplace_back();
             y = page_.H / 10;
         }
@@ -176,7 +183,10 @@ PrintLayout LayOutPrint(const PrintPage& page, const PrintOptions& options,
 
     if (options[PrintList]) {
         const int ruleEnd = doc.Model == ModelQMV27 ? 9 * (W / 10) : 7 * (W / 10);
-        const std::vector<Column> columns = TableColumns(W, options, doc.Model);
+        const std::vector<Column> columns = TableColumns(W, options, doc.Model, texts, width);
+        // The header row goes with the first row, never alone at the foot of a page.
+        if (!doc.Records.empty())
+            out.Check(2);
         out.Rule(left, ruleEnd);
         int x = left;
         for (const Column& c : columns) {
@@ -236,7 +246,7 @@ PrintLayout LayOutPrint(const PrintPage& page, const PrintOptions& options,
     }
 
     if (options[PrintMemo] && !MemoEmpty(doc.Memo)) {
-        out.Check();
+        out.Check(2); // the heading with the first line of the memo
         out.Text(left, t("PrintMemo"));
         out.y += L;
         const int limit = W - 2 * (W / 10);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 
 #include "data/codepage.h"
 #include "output/printlayout.h"
@@ -16,6 +17,11 @@ const PrintPage Page{2000, 1000, 40};
 // Every byte 10 units wide.
 int ByteWidth(const std::string& bytes) {
     return static_cast<int>(bytes.size()) * 10;
+}
+
+// Half as wide: every header of Texts() fits its column.
+int NarrowWidth(const std::string& bytes) {
+    return ByteWidth(bytes) / 2;
 }
 
 TextTable Texts() {
@@ -52,8 +58,9 @@ DocumentData Doc(int model, int records) {
     return d;
 }
 
-PrintLayout Lay(const DocumentData& doc, const PrintOptions& options = AllPrintOptions) {
-    return LayOutPrint(Page, options, "doc.q27", "QMV-27", doc, Texts(), ByteWidth, 1252);
+PrintLayout Lay(const DocumentData& doc, const PrintOptions& options = AllPrintOptions,
+                const PrintTextWidth& width = NarrowWidth, const PrintPage& page = Page) {
+    return LayOutPrint(page, options, "doc.q27", "QMV-27", doc, Texts(), width, 1252);
 }
 
 // The texts of a page on one line (y), left to right.
@@ -128,6 +135,10 @@ TEST(PrintLayout, FilterColumnsOnlyForTheLogger) {
                                              {1175, "50 Hz"},
                                              {1325, "OFF"},
                                              {1450, "note1"}}));
+    // At 10 units a byte the first three headers are wider than their columns: those grow.
+    const auto wide = Line(Lay(Doc(ModelQMV27, 1), AllPrintOptions, ByteWidth).pages[0], 620);
+    for (std::size_t i = 0; i + 1 < wide.size(); ++i)
+        EXPECT_LT(ByteWidth(wide[i].second), wide[i + 1].first - wide[i].first) << wide[i].second;
     for (const PrintRule& r : logger.pages[0].rules) {
         EXPECT_EQ(r.x1, 200);
         EXPECT_EQ(r.x2, 1800);
@@ -201,6 +212,25 @@ TEST(PrintLayout, RowsBreakToANewPageBelowNineTenths) {
     EXPECT_EQ(ruleYs, (std::vector<int>{617, 657, 857}));
 }
 
+TEST(PrintLayout, HeadingsStayWithTheirFirstLine) {
+    // Each heading would just fit at the foot of page one, at y 900, and its first line not.
+    DocumentData memo = Doc(ModelQMV27, 5);
+    memo.Memo = {"first"};
+    const std::tuple<PrintPage, DocumentData, const char*, const char*> cases[] = {
+        {Page, memo, "<PrintMemo>", "first"},
+        {{2000, 1000, 120}, Doc(ModelQMV27, 1), "<PrintRecord>", "note1"}};
+    for (const auto& [page, doc, heading, first] : cases) {
+        const PrintLayout layout = Lay(doc, AllPrintOptions, NarrowWidth, page);
+        int headingPage = -1, firstPage = -1;
+        const PrintText* h = Find(layout, heading, &headingPage);
+        const PrintText* f = Find(layout, first, &firstPage);
+        ASSERT_TRUE(h && f) << heading;
+        EXPECT_EQ(std::make_tuple(headingPage, h->y, firstPage, f->y),
+                  std::make_tuple(1, 100, 1, 100 + page.L))
+            << heading;
+    }
+}
+
 TEST(PrintLayout, BadRecordFieldRaisesBeforeAnyPage) {
     DocumentData doc = Doc(ModelQMV27, 2);
     doc.Records[1].DataNo = "x1";
@@ -248,7 +278,7 @@ TEST(PrintLayout, MemoPiecesGoOnLinesOfTheirOwn) {
     doc.Memo = {std::string(170, 'm'), "", "end"};
     PrintOptions noChart = AllPrintOptions;
     noChart[PrintGraph] = false;
-    const PrintLayout layout = Lay(doc, noChart);
+    const PrintLayout layout = Lay(doc, noChart, ByteWidth);
     const PrintText* heading = Find(layout, "<PrintMemo>");
     ASSERT_NE(heading, nullptr);
     const int y = heading->y;
