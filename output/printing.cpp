@@ -1,5 +1,7 @@
 #include "printing.h"
 
+#include <QAbstractAxis>
+#include <QChart>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,6 +12,7 @@
 #include <QPrinter>
 #include <QRandomGenerator>
 #include <QSettings>
+#include <QXYSeries>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -39,11 +42,35 @@ public:
     BusyCursor& operator=(const BusyCursor&) = delete;
 };
 
+// The printout's fonts: Latin text in DejaVu Sans, and what it has no glyph for (Japanese) in
+// IPAGothic. Qt's PDF file holds either as text. But where the Japanese font drew the Latin
+// text as well, as it does when it is the desktop's font, a print queue that makes PostScript
+// of the PDF file and a PDF file again (cairo, then ghostscript, as cups-pdf does) turned part
+// of its glyphs into bitmaps without text: the printout could be neither searched nor copied.
+QFont InPrintFamilies(QFont font) {
+    font.setFamilies({QStringLiteral("DejaVu Sans"), QStringLiteral("IPAGothic")});
+    return font;
+}
+
+// Every text of the chart in the printout's fonts, at the sizes the chart gave them.
+void UsePrintFonts(QChart& chart) {
+    chart.setTitleFont(InPrintFamilies(chart.titleFont()));
+    chart.legend()->setFont(InPrintFamilies(chart.legend()->font()));
+    for (QAbstractAxis* axis : chart.axes()) {
+        axis->setLabelsFont(InPrintFamilies(axis->labelsFont()));
+        axis->setTitleFont(InPrintFamilies(axis->titleFont()));
+    }
+    for (QAbstractSeries* series : chart.series())
+        if (auto* xy = qobject_cast<QXYSeries*>(series))
+            xy->setPointLabelsFont(InPrintFamilies(xy->pointLabelsFont()));
+}
+
 std::unique_ptr<TChartView> PrintChart(const PrintJob& job, bool monochrome) {
     auto chart = std::make_unique<TChartView>();
     chart->resize(TChartView::PrintSize());
     chart->Render(BuildChartData(job.data, job.switches), Tx("Graph", "GraphX"),
                   Tx("Graph", "GraphY"));
+    UsePrintFonts(*chart->chart());
     ChartPrintForm form;
     form.title = Tx("Graph", "PrintTitle");
     form.legend = PrintLegendFor(job.switches, job.data.BarGraph);
@@ -226,7 +253,7 @@ void PrintDocument(QPrinter& printer, const PrintJob& job) {
     printer.setDocName(PrintJobTitle(job.caption));
 
     const int codePage = ActiveCodePage();
-    QFont font = QGuiApplication::font();
+    QFont font = InPrintFamilies(QGuiApplication::font());
     font.setPointSize(8);
     const QFontMetrics metrics(font, &printer);
     const QRect area = printer.pageRect(QPrinter::DevicePixel).toRect();
