@@ -38,12 +38,10 @@ protected:
     // As under ssh or cron: no platform chosen, and a display named that does not answer.
     int Run(const QStringList& args, QString* err = nullptr) {
         QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        QProcessEnvironment env = env_;
         env.insert("XDG_CONFIG_HOME", tmp_.filePath("config"));
         env.insert("DISPLAY", "localhost:99"); // X servers take no TCP connections by default
         env.remove("QT_QPA_PLATFORM");
-        for (const auto& [name, value] : extraEnv_)
-            env.insert(name, value);
         p.setProcessEnvironment(env);
         p.start(tool_, QStringList{"print"} + args);
         EXPECT_TRUE(p.waitForFinished(30000));
@@ -54,7 +52,7 @@ protected:
 
     QTemporaryDir tmp_;
     QString tool_ = QStringLiteral(QMV_BINARY_DIR "/bin/qmvtool");
-    std::vector<std::pair<QString, QString>> extraEnv_;
+    QProcessEnvironment env_ = QProcessEnvironment::systemEnvironment();
 };
 
 TEST_F(QmvtoolPrintTest, PdfPerFileWithTheStoredOrTheNamedOptions) {
@@ -107,12 +105,12 @@ TEST_F(QmvtoolPrintTest, PrintsOnACupsQueue) {
     if (const std::string why = SetUpPdfQueue(queue); !why.empty())
         GTEST_SKIP() << "no CUPS queue for PDF files: " << why;
 
-    // In Japanese, whose desktop font has Latin letters too: the queue used to make bitmaps of
-    // part of its glyphs, and the printed text could not be read back.
+    // In Japanese, whose desktop font has Latin letters too: it printed text the queue lost.
     ASSERT_TRUE(QFile::copy(tool_, Path("qmvtool")) &&
                 QFile::copy(QMV_SOURCE_DIR "/lang/ja/QMVLanguage.Lib", Path("QMVLanguage.Lib")));
     tool_ = Path("qmvtool");
-    extraEnv_ = {{"QMVWIN_CODEPAGE", "932"}, {"LANG", "ja_JP.UTF-8"}, {"LC_ALL", ""}};
+    env_.insert("QMVWIN_CODEPAGE", "932");
+    env_.insert("LC_ALL", "ja_JP.UTF-8");
     // A name of this run only, since the queue's folder keeps the files of earlier runs.
     const QString caption = QStringLiteral("cups%1.q27").arg(QDateTime::currentMSecsSinceEpoch());
     const QString memo = QStringLiteral("測定場所：北側、15:25から雨");
