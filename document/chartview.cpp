@@ -51,6 +51,16 @@ double NiceStep(double range) {
     return std::max(1.0, 10 * power);
 }
 
+// Sets an axis's range and tick step. The axis lays out a label, a grid line and minor ticks for
+// every step at once: a new range under the old step (250 records under a step of 1), or the old
+// range under a new step, would build hundreds of them in passing, megabytes a document. The
+// coarser step goes first, so no passing state has more ticks than the old or the new one.
+void SetScale(QValueAxis* axis, double min, double max, double step) {
+    axis->setTickInterval(std::max(axis->tickInterval(), step));
+    axis->setRange(min, max);
+    axis->setTickInterval(step);
+}
+
 } // namespace
 
 // The view is built around its own chart: a chart set later replaces one the view made itself,
@@ -130,10 +140,9 @@ TChartView::TChartView(QWidget* parent) : QChartView(new QChart(), parent) {
 
 void TChartView::Render(const ChartData& data, const QString& xTitle, const QString& yTitle) {
     shown_ = data;
-    axisX_->setRange(data.xMin, data.xMax);
-    axisX_->setTickInterval(TickStep(data.xMax - data.xMin, std::max(100, width() - 80)));
-    axisY_->setRange(data.yMin, data.yMax);
-    axisY_->setTickInterval(NiceStep(data.yMax - data.yMin));
+    SetScale(axisX_, data.xMin, data.xMax,
+             TickStep(data.xMax - data.xMin, std::max(100, width() - 80)));
+    SetScale(axisY_, data.yMin, data.yMax, NiceStep(data.yMax - data.yMin));
     axisX_->setTitleText(xTitle);
     axisY_->setTitleText(yTitle);
 

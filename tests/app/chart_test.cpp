@@ -3,6 +3,7 @@
 #include <QClipboard>
 #include <QImage>
 #include <QMouseEvent>
+#include <QValueAxis>
 
 #include "apptest.h"
 #include "document/chartdata.h"
@@ -181,6 +182,31 @@ TEST_F(ChartWindowTest, DoubleClickOpensTheGraphSettings) {
                     Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(doc->Chart1->viewport(), &dbl);
     EXPECT_EQ(asked, 1);
+}
+
+// A rebuilt chart never lays out in passing more ticks than it shows before or after: 250 records
+// under the empty chart's step of 1 would make 250 labels, grid lines and minor ticks.
+TEST(ChartAxes, RebuildLaysOutNoMoreTicksThanItShows) {
+    TChartView view;
+    view.resize(900, 500);
+    const auto ticks = [](const QValueAxis* a) {
+        return a->tickInterval() > 0 ? (a->max() - a->min()) / a->tickInterval() : 0.0;
+    };
+    double most = 0, shown = 0;
+    for (QAbstractAxis* a : view.chart()->axes()) {
+        auto* axis = qobject_cast<QValueAxis*>(a);
+        const auto note = [&, axis] { most = std::max(most, ticks(axis)); };
+        QObject::connect(axis, &QValueAxis::rangeChanged, note);
+        QObject::connect(axis, &QValueAxis::tickIntervalChanged, note);
+    }
+    for (int records : {0, 250, 3, 250}) {
+        const DocumentData d = LoggerDoc(std::vector<std::string>(records, "300"));
+        view.Render(BuildChartData(d, {true, false, true}), "x", "y");
+        for (QAbstractAxis* a : view.chart()->axes())
+            shown = std::max(shown, ticks(qobject_cast<QValueAxis*>(a)));
+    }
+    EXPECT_GT(shown, 20); // the 250 records are labelled, in steps
+    EXPECT_LE(most, shown);
 }
 
 } // namespace
