@@ -299,11 +299,29 @@ TEST_F(DocumentsTest, FailedWriteKeepsTheDocumentChanged) {
     EXPECT_FALSE(saved);
     EXPECT_TRUE(doc->Modified());
     EXPECT_EQ(dialogs_.beeps, 1);
-    EXPECT_EQ(dialogs_.LastMessage(), "The file could not be written.");
+    EXPECT_EQ(dialogs_.LastMessage(),
+              "The file could not be written.\r\n" + Path("copy.q27") +
+                  "\r\nThe file could not be used. Check its name, its folder and the disk.");
     // The close prompt still protects it.
     AnswerClose(TCloseDlg::CancelAnswer);
     EXPECT_FALSE(form.CloseDocument(doc));
     EXPECT_EQ(closeLabels_.size(), 1u);
+}
+
+TEST_F(DocumentsTest, FileErrorsOfTheGeneralReportSayWhyInTheLanguageFilesWords) {
+    TMainForm& form = Form();
+    form.Command("AcNewFile")->trigger();
+    form.ActiveDocument()->ApplyChange("Paste", LoggerDoc({"100"}), 0);
+    dialogs_.saveAnswers.push_back(Path("missing/x.q27"));
+    form.Command("AcSaveAs")->trigger();
+    form.OpenDroppedFiles({Path("gone.q27")});
+    ASSERT_EQ(dialogs_.messages.size(), 2u);
+    const QString why = "\r\nThe file or its folder does not exist.";
+    EXPECT_EQ(dialogs_.messages[0].text,
+              "The file could not be written.\r\n" + Path("missing/x.q27") + why);
+    EXPECT_EQ(dialogs_.messages[1].text,
+              "The file could not be opened.\r\n" + Path("gone.q27") + why);
+    EXPECT_EQ(dialogs_.beeps, 2);
 }
 
 TEST_F(DocumentsTest, SaveAllNamesOnlyChangedDocumentsWithRecords) {
