@@ -26,6 +26,16 @@ TEST_F(SettingsTest, FirstStartTakesThreeQuartersOfTheScreen) {
         EXPECT_TRUE(option);
 }
 
+TEST_F(SettingsTest, DefaultDataFolderIsBesideTheProgramOnlyForAnOrdinaryUser) {
+    const QString home = QDir::homePath() + "/QMVData";
+    // The program's folder, whether root runs it, and the default data folder.
+    const std::tuple<QString, bool, QString> cases[] = {{ProgramFolder(), false, DataFolderPath()},
+                                                        {ProgramFolder(), true, home},
+                                                        {Path("none/"), false, home}};
+    for (const auto& [folder, privileged, expected] : cases)
+        EXPECT_EQ(DefaultDataFolder(folder, privileged), expected) << privileged;
+}
+
 TEST_F(SettingsTest, EdgesOffTheScreenGoBackToZero) {
     const QSize screen(1366, 768);
     auto check = [&](int left, int top, int wantLeft, int wantTop) {
