@@ -312,15 +312,13 @@ TEST_F(DocumentsTest, FileErrorsOfTheGeneralReportSayWhyInTheLanguageFilesWords)
     TMainForm& form = Form();
     form.Command("AcNewFile")->trigger();
     form.ActiveDocument()->ApplyChange("Paste", LoggerDoc({"100"}), 0);
+    const QString why = "\r\nThe file or its folder does not exist.";
     dialogs_.saveAnswers.push_back(Path("missing/x.q27"));
     form.Command("AcSaveAs")->trigger();
-    form.OpenDroppedFiles({Path("gone.q27")});
-    ASSERT_EQ(dialogs_.messages.size(), 2u);
-    const QString why = "\r\nThe file or its folder does not exist.";
-    EXPECT_EQ(dialogs_.messages[0].text,
+    EXPECT_EQ(dialogs_.LastMessage(),
               "The file could not be written.\r\n" + Path("missing/x.q27") + why);
-    EXPECT_EQ(dialogs_.messages[1].text,
-              "The file could not be opened.\r\n" + Path("gone.q27") + why);
+    form.OpenDroppedFiles({Path("gone.q27")});
+    EXPECT_EQ(dialogs_.LastMessage(), "The file could not be opened.\r\n" + Path("gone.q27") + why);
     EXPECT_EQ(dialogs_.beeps, 2);
 }
 

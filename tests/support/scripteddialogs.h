@@ -26,7 +26,7 @@ public:
     std::deque<int> messageAnswers;
     std::deque<QStringList> openAnswers; // an empty list cancels
     std::deque<QString> saveAnswers;     // an empty name cancels
-    std::deque<QString> folderAnswers;   // an empty name cancels
+    QString folderAnswer;                // what every folder chooser answers; empty cancels
     std::deque<QString> inputAnswers;    // a null QString cancels
     std::deque<bool> printAnswers;
 
@@ -73,10 +73,7 @@ public:
 
     bool ChooseFolder(QWidget*, const QString&, const QString& folder, QString& chosen) override {
         folderStarts.push_back(folder);
-        if (folderAnswers.empty())
-            return false;
-        chosen = folderAnswers.front();
-        folderAnswers.pop_front();
+        chosen = folderAnswer;
         return !chosen.isEmpty();
     }
 
