@@ -5,6 +5,7 @@
 #include <exception>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/mainform.h"
 #include "app/programicon.h"
@@ -95,6 +96,8 @@ int main(int argc, char** argv) {
     args.removeFirst();
     options.arguments = args;
     options.languageFile = QString::fromStdString(qmv::FindLanguageFile(qmv::ProgramFolder()));
+    // Started with sudo to reach the port, say.
+    options.privileged = ::geteuid() == 0;
 
     // The main window makes and owns the windows that live for the whole run.
     qmv::TMainForm mainForm(options);

@@ -378,14 +378,15 @@ void TMainForm::LoadTexts() {
 
 void TMainForm::ReadSettingsStore() {
     auto store = OpenSettingsStore();
-    settings_ = ReadSettings(*store, screen_, DefaultDataFolder(options_.programFolder));
+    settings_ = ReadSettings(*store, screen_,
+                             DefaultDataFolder(options_.programFolder, options_.privileged));
     SensorModelIndex = settings_.DListIndex;
     resize(settings_.Width, settings_.Height);
     move(settings_.Left, settings_.Top);
     Command("AcPoint")->setChecked(settings_.Point);
     Command("AcMarker")->setChecked(settings_.Marker);
     Command("AcStdLine")->setChecked(settings_.StdLine);
-    if (settings_.DataFolder == DefaultDataFolder(options_.programFolder))
+    if (settings_.DataFolder == DefaultDataFolder(options_.programFolder, options_.privileged))
         QDir().mkpath(settings_.DataFolder);
 }
 
@@ -501,8 +502,9 @@ ChartSwitches TMainForm::Switches() const {
 
 QString TMainForm::DataFolder() const {
     // Never empty, so that no file is written to the file system's root.
-    return settings_.DataFolder.trimmed().isEmpty() ? DefaultDataFolder(options_.programFolder)
-                                                    : settings_.DataFolder;
+    return settings_.DataFolder.trimmed().isEmpty()
+               ? DefaultDataFolder(options_.programFolder, options_.privileged)
+               : settings_.DataFolder;
 }
 
 bool TMainForm::AskDataFilePath(QWidget* parent, const QString& folder, const QString& fileName,

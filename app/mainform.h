@@ -50,6 +50,8 @@ struct MainFormOptions {
     QString languageFile;  // read when the window is first shown; empty: no texts
     QString programFolder; // ends in "/"; empty: the executable's folder
     QSize screenSize;      // empty: the primary screen
+    // Run by root (sudo for the port, say): the default data folder is then in root's home.
+    bool privileged = false;
     // Opens the settings store; empty: QSettings("Brasketon", "QMV27Win").
     std::function<std::unique_ptr<QSettings>()> openSettings;
 };

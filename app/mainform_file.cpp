@@ -131,7 +131,7 @@ void TMainForm::AcAllSaveExecute() {
         // The name is a single file name, so the file stays in the data folder.
         if (QFileInfo(path).absolutePath() !=
             QFileInfo(folder + QStringLiteral("/x")).absolutePath())
-            throw std::runtime_error("Invalid file name: " + path.toStdString());
+            throw FileError("MsgSaveErr", path, FileFault::Other, "not a name in the data folder");
         doc->SaveToFile(path);
     }
 }
@@ -177,11 +177,11 @@ void TMainForm::AcTextSaveExecute() {
     const SaveResult result = ExportText(LocalPath(path), FromQ(doc->Caption()),
                                          FromQ(doc->ModelName()), doc->Data(), InterfaceTexts());
     if (result.status == SaveStatus::OpenFailed)
-        throw std::runtime_error("Cannot create file \"" + path.toStdString() + "\". " +
-                                 result.detail);
+        throw FileError("MsgSaveErr", path, result.fault, result.detail);
     if (result.status == SaveStatus::WriteFailed) {
         Dialogs().Beep();
-        Dialogs().Message(this, Tx("Msg", "MsgSaveErr"), MessageKind::Error, MessageButtons::Ok);
+        Dialogs().Message(this, FileErrorText("MsgSaveErr", path, result.fault), MessageKind::Error,
+                          MessageButtons::Ok);
     }
 }
 

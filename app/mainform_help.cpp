@@ -1,11 +1,13 @@
 // The main window's settings, help and version commands.
 #include <QDir>
+#include <QFileInfo>
 
 #include "aboutbox.h"
 #include "data/paths.h"
 #include "mainform.h"
 #include "systemsetdlg.h"
 #include "ui/platformdialogs.h"
+#include "ui/uitext.h"
 
 namespace qmv {
 
@@ -16,9 +18,18 @@ void TMainForm::AcSystemSetExecute() {
 }
 
 void TMainForm::AcHelpContentsExecute() {
-    // A missing manual, or no browser, is the desktop's to report.
-    const std::string manual = FindManual(options_.programFolder.toStdString());
-    Dialogs().OpenWithDesktop(QDir::cleanPath(QString::fromStdString(manual)));
+    // Where the manual is, or should be, goes with every failure, so that the user can open it by
+    // hand or put it back.
+    const QString manual =
+        QDir::cleanPath(QString::fromStdString(FindManual(options_.programFolder.toStdString())));
+    const char* why = nullptr;
+    if (!QFileInfo(manual).isFile())
+        why = "MsgNoManual";
+    else if (!Dialogs().OpenWithDesktop(manual))
+        why = "MsgNoViewer";
+    if (why)
+        Dialogs().Message(this, Tx("Msg", why) + QStringLiteral("\r\n") + manual,
+                          MessageKind::Warning, MessageButtons::Ok);
 }
 
 void TMainForm::AcHelpSearchExecute() {

@@ -95,10 +95,13 @@ void WriteSettings(QSettings& store, const ProgramSettings& v, bool writePlaceme
     store.sync();
 }
 
-QString DefaultDataFolder(const QString& programFolder) {
+QString DefaultDataFolder(const QString& programFolder, bool privileged) {
     const QString beside = programFolder + QStringLiteral("QMVData");
     const QFileInfo folder(beside);
-    if (folder.isDir() || QFileInfo(programFolder).isWritable())
+    // One that an earlier run by root left beside an installed program is no user's to write.
+    const bool usable = folder.isDir() ? folder.isWritable()
+                                       : !folder.exists() && QFileInfo(programFolder).isWritable();
+    if (usable && !privileged)
         return beside;
     return QDir::homePath() + QStringLiteral("/QMVData");
 }

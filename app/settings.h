@@ -34,8 +34,9 @@ ProgramSettings ReadSettings(QSettings& store, const QSize& screen,
 // so that a maximised or minimised window leaves the last normal placement stored.
 void WriteSettings(QSettings& store, const ProgramSettings& values, bool writePlacement);
 
-// ProgramFolder + "QMVData" where that folder exists or can be made, else QMVData in the home
-// folder. Does not create anything.
-QString DefaultDataFolder(const QString& programFolder);
+// ProgramFolder + "QMVData" where that folder can be written or made, else QMVData in the home
+// folder. Run by root (privileged), always the home folder: the program folder is then a
+// system folder such as /usr/bin, which takes no data. Does not create anything.
+QString DefaultDataFolder(const QString& programFolder, bool privileged);
 
 } // namespace qmv

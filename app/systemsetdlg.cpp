@@ -3,13 +3,13 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "mainform.h"
 #include "ui/errorreport.h"
 #include "ui/platformdialogs.h"
 #include "ui/uitext.h"
@@ -21,13 +21,19 @@ QString CleanFolderName(const QString& typed) {
     while (folder.size() > 1 &&
            (folder.endsWith(QLatin1Char('/')) || folder.endsWith(QLatin1Char('\\'))))
         folder = folder.chopped(1).trimmed();
-    return folder;
+    if (folder.isEmpty())
+        return folder;
+    if (folder == QLatin1String("~") || folder.startsWith(QLatin1String("~/")))
+        folder = QDir::homePath() + folder.mid(1);
+    return QDir::cleanPath(QDir::current().absoluteFilePath(folder));
 }
 
 TSystemSetDlg::TSystemSetDlg(QString& folder, QWidget* parent) : QDialog(parent), folder_(folder) {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
+    lbFolderName = new QLabel(this);
     edFolderName = new QLineEdit(this);
+    lbFolderName->setBuddy(edFolderName);
     edFolderName->setFixedWidth(400);
     edFolderName->setFocusPolicy(Qt::ClickFocus); // Tab skips it
     sbFolderOpen = new QToolButton(this);
@@ -37,6 +43,7 @@ TSystemSetDlg::TSystemSetDlg(QString& folder, QWidget* parent) : QDialog(parent)
     btnSet->setDefault(true);
 
     auto* folderRow = new QHBoxLayout;
+    folderRow->addWidget(lbFolderName);
     folderRow->addWidget(edFolderName);
     folderRow->addWidget(sbFolderOpen);
     auto* buttons = new QHBoxLayout;
@@ -68,22 +75,17 @@ void TSystemSetDlg::Execute() {
 void TSystemSetDlg::FormShow() {
     edFolderName->setText(folder_);
     setWindowTitle(Tx("SystemSet", "Caption"));
+    lbFolderName->setText(Tx("SystemSet", "Folderlb"));
+    sbFolderOpen->setToolTip(Tx("SystemSet", "FolderDlg"));
     btnSet->setText(Tx("Button", "SetBtn"));
     btnCancel->setText(Tx("Button", "CancelBtn"));
     btnSet->setEnabled(false);
 }
 
 void TSystemSetDlg::sbFolderOpenClick() {
-    // Confirming the proposed name takes the folder that was open in the dialog.
-    FileDialogRequest request;
-    request.folder = folder_;
-    request.fileName = QStringLiteral("DmyFile");
-    request.defaultExt = QStringLiteral("q27");
-    request.filter = QLatin1String(OpenFilter);
-    request.mustExist = false;
-    QStringList chosen;
-    if (Dialogs().OpenFiles(this, request, chosen) && !chosen.isEmpty())
-        edFolderName->setText(QFileInfo(chosen.first()).absolutePath());
+    QString chosen;
+    if (Dialogs().ChooseFolder(this, Tx("SystemSet", "FolderDlg"), folder_, chosen))
+        edFolderName->setText(chosen);
 }
 
 void TSystemSetDlg::btnSetClick() {

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <functional>
 
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QToolButton;
@@ -26,6 +27,7 @@ public:
     void sbFolderOpenClick();
     void btnSetClick();
 
+    QLabel* lbFolderName;
     QLineEdit* edFolderName;
     QToolButton* sbFolderOpen;
     QPushButton* btnSet;
@@ -37,7 +39,9 @@ private:
 };
 
 // A folder as typed, made the data folder's form: blanks around it and path delimiters at its end
-// removed; the root folder stays "/".
+// removed, the root folder staying "/"; a relative folder made absolute from the current folder,
+// and "~" the home folder, so that the data folder does not move when the program is started
+// from elsewhere. Empty stays empty.
 QString CleanFolderName(const QString& typed);
 
 } // namespace qmv

@@ -181,13 +181,17 @@ LoadResult ParseDataFile(const std::string& bytes, DocumentData& doc) {
 LoadResult LoadDataFile(const std::string& path, DocumentData& doc) {
     std::string bytes;
     const ReadResult read = ReadRegularFile(path, bytes, MaxDataFileBytes);
-    if (read.status == ReadStatus::OpenFailed)
-        return {LoadStatus::OpenFailed, read.detail};
+    if (read.status == ReadStatus::OpenFailed) {
+        LoadResult failed{LoadStatus::OpenFailed, read.detail};
+        failed.fault = read.fault;
+        return failed;
+    }
     if (read.status != ReadStatus::Ok) {
         doc.Records.clear();
         doc.Memo.clear();
         LoadResult bad{LoadStatus::BadData, read.detail};
         bad.notAFile = read.status == ReadStatus::NotAFile;
+        bad.fault = read.fault;
         return bad;
     }
     return ParseDataFile(bytes, doc);

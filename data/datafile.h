@@ -48,6 +48,7 @@ struct LoadResult {
     std::string detail;     // for logs and the command-line tool; the window shows its own message
     bool overLimit = false; // refused for holding more records than a document can
     bool notAFile = false;  // a folder, a device, a pipe: there was nothing to read
+    FileFault fault = FileFault::None; // why the file could not be read, for the user
 };
 
 // Reads path into doc. doc's header values stay set even when the rest fails; on any failure

@@ -18,8 +18,23 @@ namespace qmv {
 
 namespace {
 
-std::string Why(const char* what) {
-    return std::string(what) + ": " + std::strerror(errno);
+// What went wrong: the detail in English for logs, the fault for the user's message.
+struct Reason {
+    std::string text;
+    FileFault fault = FileFault::Other;
+};
+
+Reason Why(const char* what) {
+    const int error = errno;
+    return {std::string(what) + ": " + std::strerror(error), FaultOfErrno(error)};
+}
+
+SaveResult Failed(SaveStatus status, const Reason& why) {
+    return {status, why.text, why.fault};
+}
+
+ReadResult Failed(ReadStatus status, const Reason& why) {
+    return {status, why.text, why.fault};
 }
 
 // Closes a descriptor on every way out.
@@ -74,9 +89,9 @@ struct Location {
 // opened. The kernel refuses to follow a link in a sticky, world-writable folder (/tmp) unless it
 // belongs to the user or to the folder's owner, but only where fs.protected_symlinks is on; the
 // same rule is applied here so that a link planted there never sends a save into the user's files.
-bool Locate(const std::string& path, Location& at, std::string& why) {
+bool Locate(const std::string& path, Location& at, Reason& why) {
     if (path.empty() || path.back() == '/') {
-        why = "a folder, not a file";
+        why = {"a folder, not a file", FileFault::NotAFile};
         return false;
     }
     std::string walked; // free of links; empty for the root
@@ -121,7 +136,7 @@ bool Locate(const std::string& path, Location& at, std::string& why) {
         }
         if ((folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH) && st.st_uid != ::geteuid() &&
             st.st_uid != folder.st_uid) {
-            why = "a link that another user put in a shared folder";
+            why = {"a link that another user put in a shared folder", FileFault::NoRight};
             return false;
         }
         if (++links > 40) { // the kernel's own limit
@@ -145,7 +160,7 @@ bool Locate(const std::string& path, Location& at, std::string& why) {
     }
     const std::size_t slash = walked.rfind('/');
     if (slash == std::string::npos) {
-        why = "a folder, not a file";
+        why = {"a folder, not a file", FileFault::NotAFile};
         return false;
     }
     at = {slash == 0 ? "/" : walked.substr(0, slash), walked.substr(slash + 1)};
@@ -189,7 +204,7 @@ int CreateUnique(int folder, const std::string& prefix, mode_t mode, std::string
 }
 
 // Copies the whole of one file over the start of another; size is what was copied.
-bool CopyContents(int from, int to, off_t& size, std::string& why) {
+bool CopyContents(int from, int to, off_t& size, Reason& why) {
     std::vector<char> buffer(65536);
     size = 0;
     for (;;) {
@@ -217,7 +232,7 @@ bool CopyContents(int from, int to, off_t& size, std::string& why) {
     }
 }
 
-bool WriteAll(int fd, const std::string& bytes, const ChunkWriter& writer, std::string& why) {
+bool WriteAll(int fd, const std::string& bytes, const ChunkWriter& writer, Reason& why) {
     const auto posixWrite = [](int f, const char* data, std::size_t size) {
         while (size > 0) {
             const ssize_t n = ::write(f, data, size);
@@ -245,7 +260,7 @@ bool WriteAll(int fd, const std::string& bytes, const ChunkWriter& writer, std::
 
 // Puts what was written on the disk and closes: either can be where a write turns out to have
 // failed. ok says whether everything before succeeded; the first failure keeps its reason.
-bool FlushAndClose(Descriptor& fd, bool ok, std::string& why) {
+bool FlushAndClose(Descriptor& fd, bool ok, Reason& why) {
     if (ok && ::fsync(fd.get()) != 0) {
         ok = false;
         why = Why("cannot flush");
@@ -271,7 +286,7 @@ public:
     OldBytes(const OldBytes&) = delete;
     OldBytes& operator=(const OldBytes&) = delete;
 
-    bool Take(int from, std::string& why) {
+    bool Take(int from, Reason& why) {
         int fd = CreateUnique(folder_, ".qmvbackup-", 0600, name_);
         if (fd < 0) {
             name_.clear();
@@ -295,15 +310,16 @@ public:
 
     bool PutBack(int to) {
         off_t size = 0;
-        std::string ignored;
+        Reason ignored;
         return CopyContents(copy_.get(), to, size, ignored) && size == size_ &&
                ::ftruncate(to, size) == 0 && ::fsync(to) == 0;
     }
 
     // Keeps the copy beside the file; says where, for the report of the failure.
-    std::string Keep() {
+    Reason Keep(Reason why) {
         keep_ = true;
-        return name_.empty() ? "; the old bytes are lost" : "; the old bytes are in " + name_;
+        why.text += name_.empty() ? "; the old bytes are lost" : "; the old bytes are in " + name_;
+        return why;
     }
 
 private:
@@ -323,13 +339,13 @@ SaveResult WriteInPlace(int folder, const std::string& name, const struct stat& 
     Descriptor fd(::openat(folder, name.c_str(), O_RDWR | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
     struct stat st {};
     if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0)
-        return {SaveStatus::OpenFailed, Why("cannot open for writing")};
+        return Failed(SaveStatus::OpenFailed, Why("cannot open for writing"));
     if (!SameFile(st, old))
-        return {SaveStatus::OpenFailed, "the file was replaced while it was saved"};
+        return Failed(SaveStatus::OpenFailed, {"the file was replaced while it was saved"});
     OldBytes copy(folder);
-    std::string why;
+    Reason why;
     if (!copy.Take(fd.get(), why))
-        return {SaveStatus::WriteFailed, why};
+        return Failed(SaveStatus::WriteFailed, why);
 
     bool ok = WriteAll(fd.get(), bytes, writer, why);
     if (ok && ::ftruncate(fd.get(), static_cast<off_t>(bytes.size())) != 0) {
@@ -341,9 +357,9 @@ SaveResult WriteInPlace(int folder, const std::string& name, const struct stat& 
         why = Why("cannot flush");
     }
     if (!ok)
-        return {SaveStatus::WriteFailed, copy.PutBack(fd.get()) ? why : why + copy.Keep()};
+        return Failed(SaveStatus::WriteFailed, copy.PutBack(fd.get()) ? why : copy.Keep(why));
     if (!fd.Close())
-        return {SaveStatus::WriteFailed, Why("cannot close") + copy.Keep()};
+        return Failed(SaveStatus::WriteFailed, copy.Keep(Why("cannot close")));
     return {};
 }
 
@@ -358,7 +374,7 @@ std::optional<SaveResult> Replace(int folder, const std::string& name, const str
     if (fd.get() < 0) {
         if (old)
             return std::nullopt;
-        return SaveResult{SaveStatus::OpenFailed, Why("cannot create")};
+        return Failed(SaveStatus::OpenFailed, Why("cannot create"));
     }
     struct stat now {};
     // Giving a file away clears its set-id bits, so the mode comes after the owner.
@@ -369,7 +385,7 @@ std::optional<SaveResult> Replace(int folder, const std::string& name, const str
         ::unlinkat(folder, tmpName.c_str(), 0);
         return std::nullopt;
     }
-    std::string why;
+    Reason why;
     bool ok = WriteAll(fd.get(), bytes, writer, why);
     ok = FlushAndClose(fd, ok, why);
     if (ok && ::renameat(folder, tmpName.c_str(), folder, name.c_str()) != 0) {
@@ -378,28 +394,72 @@ std::optional<SaveResult> Replace(int folder, const std::string& name, const str
     }
     if (!ok) {
         ::unlinkat(folder, tmpName.c_str(), 0);
-        return SaveResult{SaveStatus::WriteFailed, why};
+        return Failed(SaveStatus::WriteFailed, why);
     }
     if (!SyncFolder(folder))
-        return SaveResult{SaveStatus::WriteFailed, Why("cannot flush the folder")};
+        return Failed(SaveStatus::WriteFailed, Why("cannot flush the folder"));
     return SaveResult{};
 }
 
 } // namespace
+
+FileFault FaultOfErrno(int error) {
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR: // a part of the path is no folder
+        return FileFault::NotFound;
+    case EACCES:
+    case EPERM:
+        return FileFault::NoRight;
+    case EROFS:
+        return FileFault::ReadOnly;
+    case ENOSPC:
+    case EDQUOT:
+        return FileFault::NoSpace;
+    case EISDIR:
+    case ENXIO: // a device or a pipe with nothing behind it
+    case ENODEV:
+        return FileFault::NotAFile;
+    default:
+        return FileFault::Other;
+    }
+}
+
+const char* FileFaultKey(FileFault fault) {
+    switch (fault) {
+    case FileFault::None:
+        return "";
+    case FileFault::NotFound:
+        return "MsgWhyNotFound";
+    case FileFault::NoRight:
+        return "MsgWhyNoRight";
+    case FileFault::ReadOnly:
+        return "MsgWhyReadOnly";
+    case FileFault::NoSpace:
+        return "MsgWhyNoSpace";
+    case FileFault::NotAFile:
+        return "MsgWhyNotAFile";
+    case FileFault::DataFile:
+        return "MsgWhyDataFile";
+    case FileFault::Other:
+        break;
+    }
+    return "MsgWhyOther";
+}
 
 ReadResult ReadRegularFile(const std::string& path, std::string& bytes, std::size_t maxBytes) {
     bytes.clear();
     // Not blocking: a pipe named as the file would otherwise hang the open until it is refused.
     Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (fd.get() < 0)
-        return {ReadStatus::OpenFailed, Why("cannot open")};
+        return Failed(ReadStatus::OpenFailed, Why("cannot open"));
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0)
-        return {ReadStatus::ReadFailed, Why("cannot read")};
+        return Failed(ReadStatus::ReadFailed, Why("cannot read"));
     if (S_ISDIR(st.st_mode))
-        return {ReadStatus::NotAFile, "a folder, not a file"};
+        return Failed(ReadStatus::NotAFile, {"a folder, not a file", FileFault::NotAFile});
     if (!S_ISREG(st.st_mode))
-        return {ReadStatus::NotAFile, "not a regular file"};
+        return Failed(ReadStatus::NotAFile, {"not a regular file", FileFault::NotAFile});
     const std::string tooLarge = "larger than " + std::to_string(maxBytes) + " bytes";
     if (st.st_size < 0 || static_cast<std::uintmax_t>(st.st_size) > maxBytes)
         return {ReadStatus::TooLarge, tooLarge};
@@ -417,7 +477,7 @@ ReadResult ReadRegularFile(const std::string& path, std::string& bytes, std::siz
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            return {ReadStatus::ReadFailed, Why("read error")};
+            return Failed(ReadStatus::ReadFailed, Why("read error"));
         }
         data.append(buffer, static_cast<std::size_t>(n));
         // A file that grows while it is read, or whose size the system does not know.
@@ -431,34 +491,35 @@ ReadResult ReadRegularFile(const std::string& path, std::string& bytes, std::siz
 SaveResult WriteFileAtomically(const std::string& path, const std::string& bytes,
                                const ChunkWriter& writer) {
     Location at;
-    std::string why;
+    Reason why;
     if (!Locate(path, at, why))
-        return {SaveStatus::OpenFailed, why};
+        return Failed(SaveStatus::OpenFailed, why);
     Descriptor folder(OpenFolder(at.folder));
     if (folder.get() < 0)
-        return {SaveStatus::OpenFailed, Why("cannot open the folder")};
+        return Failed(SaveStatus::OpenFailed, Why("cannot open the folder"));
     // The kernel opens the file by the path as given, following links with its own protections;
     // it has to be the file found above, or something was moved in between.
     Descriptor file(::open(path.c_str(), O_PATH | O_CLOEXEC));
     if (file.get() < 0 && errno != ENOENT)
-        return {SaveStatus::OpenFailed, Why("cannot open")};
+        return Failed(SaveStatus::OpenFailed, Why("cannot open"));
     const bool exists = file.get() >= 0;
     struct stat st {};
     struct stat here {};
     if (exists && ::fstat(file.get(), &st) != 0)
-        return {SaveStatus::OpenFailed, Why("cannot open")};
+        return Failed(SaveStatus::OpenFailed, Why("cannot open"));
     const bool found = ::fstatat(folder.get(), at.name.c_str(), &here, AT_SYMLINK_NOFOLLOW) == 0;
     if (found != exists || (exists && !SameFile(st, here)))
-        return {SaveStatus::OpenFailed, "the file was replaced while it was saved"};
+        return Failed(SaveStatus::OpenFailed, {"the file was replaced while it was saved"});
     if (!exists)
         return *Replace(folder.get(), at.name, nullptr, bytes, writer);
 
     if (!S_ISREG(st.st_mode))
-        return {SaveStatus::OpenFailed,
-                S_ISDIR(st.st_mode) ? "a folder, not a file" : "not a regular file"};
+        return Failed(SaveStatus::OpenFailed,
+                      {S_ISDIR(st.st_mode) ? "a folder, not a file" : "not a regular file",
+                       FileFault::NotAFile});
     // The file's own permission counts, also where the folder's would let a new file replace it.
     if (::faccessat(folder.get(), at.name.c_str(), W_OK, AT_EACCESS) != 0)
-        return {SaveStatus::OpenFailed, Why("cannot write")};
+        return Failed(SaveStatus::OpenFailed, Why("cannot write"));
     if (st.st_nlink == 1)
         if (std::optional<SaveResult> replaced = Replace(folder.get(), at.name, &st, bytes, writer))
             return *replaced;

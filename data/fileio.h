@@ -8,6 +8,24 @@
 
 namespace qmv {
 
+// Why a file could not be read or written, as the user is told it: each has its own text in the
+// language file ("Msg"/FileFaultKey).
+enum class FileFault {
+    None,
+    NotFound, // the file or a folder on its way does not exist
+    NoRight,  // no right to read or write it, or to write its folder
+    ReadOnly, // a read-only file system
+    NoSpace,  // the disk or the user's quota is full
+    NotAFile, // a folder, a device, a pipe
+    DataFile, // an export chosen over a data file, which it never replaces
+    Other,    // anything else the system reports; the detail tells more
+};
+
+// The one place an errno becomes a fault.
+FileFault FaultOfErrno(int error);
+// The language file's key (section "Msg") for the reason.
+const char* FileFaultKey(FileFault fault);
+
 enum class ReadStatus {
     Ok,
     OpenFailed, // missing, or no right to read
@@ -18,7 +36,8 @@ enum class ReadStatus {
 
 struct ReadResult {
     ReadStatus status = ReadStatus::Ok;
-    std::string detail;
+    std::string detail; // in English, for logs and the command-line tool
+    FileFault fault = FileFault::None;
 };
 
 // Reads the whole of a regular file of at most maxBytes into bytes (emptied on any failure). A
@@ -33,7 +52,8 @@ enum class SaveStatus {
 
 struct SaveResult {
     SaveStatus status = SaveStatus::Ok;
-    std::string detail;
+    std::string detail; // in English, for logs and the command-line tool
+    FileFault fault = FileFault::None;
 };
 
 // Writes one chunk; returns false on a write error. Tests inject failures through it.

@@ -59,6 +59,7 @@ MergeResult MergeDataFile(const DocumentData& doc, const std::string& path) {
                             ? MergeStatus::OpenFailed
                             : MergeStatus::BadData;
         result.detail = load.detail;
+        result.fault = load.fault;
         return result;
     }
     return MergeDocuments(doc, file);

@@ -26,6 +26,8 @@ struct MergeResult {
     int dropped = 0;      // records of the file left out at the limit
     bool changed = false; // records or memo lines were added
     std::string detail;   // what went wrong, for logs and the command-line tool
+    // For OpenFailed: why, for the user.
+    FileFault fault = FileFault::None;
 };
 
 // Appends the contents of a parsed data file to doc. The file's model must be doc's model (an

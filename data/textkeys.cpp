@@ -106,7 +106,13 @@ const std::vector<TextKey>& TextTable::Keys() {
         {"Msg", "MsgHistoryMemo"},  {"Msg", "MsgHistoryErr"},
         {"Msg", "MsgClearKept"},    {"Msg", "MsgClearNone"},
         {"Msg", "MsgRecover0"},     {"Msg", "MsgRecover1"},
-        {"Msg", "MsgRecoverDiscard"},
+        {"Msg", "MsgRecoverDiscard"}, {"SystemSet", "Folderlb"},
+        {"SystemSet", "FolderDlg"}, {"Msg", "MsgOpenErr"},
+        {"Msg", "MsgWhyNotFound"},  {"Msg", "MsgWhyNoRight"},
+        {"Msg", "MsgWhyReadOnly"},  {"Msg", "MsgWhyNoSpace"},
+        {"Msg", "MsgWhyNotAFile"},  {"Msg", "MsgWhyDataFile"},
+        {"Msg", "MsgWhyOther"},     {"Msg", "MsgNoManual"},
+        {"Msg", "MsgNoViewer"},
     };
     return keys;
 }

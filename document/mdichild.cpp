@@ -592,12 +592,12 @@ bool TMDIChild::SaveToFile(const QString& path) {
     const DocumentData d = Data();
     const SaveResult result = SaveDataFile(LocalPath(path), d, VersionText());
     if (result.status == SaveStatus::OpenFailed)
-        throw std::runtime_error("Cannot create file \"" + path.toStdString() + "\". " +
-                                 result.detail);
+        throw FileError("MsgSaveErr", path, result.fault, result.detail);
     const bool ok = result.status == SaveStatus::Ok;
     if (!ok) {
         Dialogs().Beep();
-        Dialogs().Message(this, Tx("Msg", "MsgSaveErr"), MessageKind::Error, MessageButtons::Ok);
+        Dialogs().Message(this, FileErrorText("MsgSaveErr", path, result.fault), MessageKind::Error,
+                          MessageButtons::Ok);
     } else {
         data_.Memo = d.Memo;
         memoTouched_ = false;
@@ -632,8 +632,7 @@ void TMDIChild::LoadFromFile(const QString& path) {
     d.StdLevel = data_.StdLevel;
     const LoadResult result = LoadDataFile(LocalPath(path), d);
     if (result.status == LoadStatus::OpenFailed)
-        throw std::runtime_error("Cannot open file \"" + path.toStdString() + "\". " +
-                                 result.detail);
+        throw FileError("MsgOpenErr", path, result.fault, result.detail);
     // The header's values stay set even when the rest of the file is bad.
     data_.Model = d.Model;
     data_.BarGraph = d.BarGraph;

@@ -26,8 +26,7 @@ void TMDIChild::MergeDataFiles(const QStringList& paths) {
         switch (result.status) {
         case MergeStatus::OpenFailed:
             // This file's own error report; the files before and after it still merge.
-            ReportException(this, std::runtime_error("Cannot open file \"" + path.toStdString() +
-                                                     "\". " + result.detail));
+            ReportException(this, FileError("MsgOpenErr", path, result.fault, result.detail));
             continue;
         case MergeStatus::BadData:
             Dialogs().Beep();

@@ -52,7 +52,8 @@ SaveResult ExportText(const std::string& path, const std::string& caption,
     // An export chosen over a data file (its own, say) would put text where records were, also
     // over one that no longer loads.
     if (LooksLikeDataFile(path))
-        return {SaveStatus::OpenFailed, "it is a data file, which an export never replaces"};
+        return {SaveStatus::OpenFailed, "it is a data file, which an export never replaces",
+                FileFault::DataFile};
     return WriteFileAtomically(path, bytes, writer);
 }
 

@@ -69,9 +69,8 @@ public:
                    QStringList& chosen) override {
         QFileDialog dialog(parent, request.title, request.folder, QtFilter(request.filter));
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
-        dialog.setFileMode(!request.mustExist    ? QFileDialog::AnyFile
-                           : request.multiSelect ? QFileDialog::ExistingFiles
-                                                 : QFileDialog::ExistingFile);
+        dialog.setFileMode(request.multiSelect ? QFileDialog::ExistingFiles
+                                               : QFileDialog::ExistingFile);
         dialog.setDefaultSuffix(request.defaultExt);
         if (!request.fileName.isEmpty())
             dialog.selectFile(request.fileName);
@@ -94,6 +93,15 @@ public:
         return true;
     }
 
+    bool ChooseFolder(QWidget* parent, const QString& title, const QString& folder,
+                      QString& chosen) override {
+        const QString answer = QFileDialog::getExistingDirectory(parent, title, folder);
+        if (answer.isEmpty())
+            return false;
+        chosen = answer;
+        return true;
+    }
+
     bool InputQuery(QWidget* parent, const QString& title, const QString& prompt,
                     QString& value) override {
         bool ok = false;
@@ -111,8 +119,8 @@ public:
 
     void Beep() override { QApplication::beep(); }
 
-    void OpenWithDesktop(const QString& path) override {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    bool OpenWithDesktop(const QString& path) override {
+        return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
     }
 };
 

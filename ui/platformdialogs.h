@@ -34,7 +34,6 @@ struct FileDialogRequest {
     QString defaultExt; // without the dot, e.g. "q27"
     QString filter;     // "Name(*.q27)|*.q27|AllFiles(*,*)|*.*" pairs of caption and pattern
     bool multiSelect = false;
-    bool mustExist = true; // false: any name is accepted (choosing a folder by a file in it)
 };
 
 class PlatformDialogs {
@@ -48,14 +47,17 @@ public:
                            QStringList& chosen) = 0;
     // True when confirmed; asks before overwriting an existing file.
     virtual bool SaveFile(QWidget* parent, const FileDialogRequest& request, QString& chosen) = 0;
+    // The desktop's folder chooser, starting in folder; true when a folder was chosen.
+    virtual bool ChooseFolder(QWidget* parent, const QString& title, const QString& folder,
+                              QString& chosen) = 0;
     // One-line prompt; value holds the proposed answer and receives the typed one.
     virtual bool InputQuery(QWidget* parent, const QString& title, const QString& prompt,
                             QString& value) = 0;
     virtual bool PrintDialog(QWidget* parent, QPrinter& printer) = 0;
     virtual void Beep() = 0;
-    // Hands a local file to the desktop's viewer for its type (a web page to the browser). The
-    // desktop's answer is not waited for.
-    virtual void OpenWithDesktop(const QString& path) = 0;
+    // Hands a local file to the desktop's viewer for its type (a web page to the browser). False
+    // when no program to open it could be started; what the viewer does then is not waited for.
+    virtual bool OpenWithDesktop(const QString& path) = 0;
 };
 
 // The implementation in force; the real Qt dialogs unless a test installed its own.

@@ -299,11 +299,27 @@ TEST_F(DocumentsTest, FailedWriteKeepsTheDocumentChanged) {
     EXPECT_FALSE(saved);
     EXPECT_TRUE(doc->Modified());
     EXPECT_EQ(dialogs_.beeps, 1);
-    EXPECT_EQ(dialogs_.LastMessage(), "The file could not be written.");
+    EXPECT_EQ(dialogs_.LastMessage(),
+              "The file could not be written.\r\n" + Path("copy.q27") +
+                  "\r\nThe file could not be used. Check its name, its folder and the disk.");
     // The close prompt still protects it.
     AnswerClose(TCloseDlg::CancelAnswer);
     EXPECT_FALSE(form.CloseDocument(doc));
     EXPECT_EQ(closeLabels_.size(), 1u);
+}
+
+TEST_F(DocumentsTest, FileErrorsOfTheGeneralReportSayWhyInTheLanguageFilesWords) {
+    TMainForm& form = Form();
+    form.Command("AcNewFile")->trigger();
+    form.ActiveDocument()->ApplyChange("Paste", LoggerDoc({"100"}), 0);
+    const QString why = "\r\nThe file or its folder does not exist.";
+    dialogs_.saveAnswers.push_back(Path("missing/x.q27"));
+    form.Command("AcSaveAs")->trigger();
+    EXPECT_EQ(dialogs_.LastMessage(),
+              "The file could not be written.\r\n" + Path("missing/x.q27") + why);
+    form.OpenDroppedFiles({Path("gone.q27")});
+    EXPECT_EQ(dialogs_.LastMessage(), "The file could not be opened.\r\n" + Path("gone.q27") + why);
+    EXPECT_EQ(dialogs_.beeps, 2);
 }
 
 TEST_F(DocumentsTest, SaveAllNamesOnlyChangedDocumentsWithRecords) {

@@ -26,6 +26,12 @@ TEST_F(SettingsTest, FirstStartTakesThreeQuartersOfTheScreen) {
         EXPECT_TRUE(option);
 }
 
+TEST_F(SettingsTest, DefaultDataFolderIsBesideTheProgramOnlyForAnOrdinaryUser) {
+    EXPECT_EQ(DefaultDataFolder(ProgramFolder(), false), DataFolderPath());
+    // Run by root, who may write any program folder, it is the home folder's all the same.
+    EXPECT_EQ(DefaultDataFolder(ProgramFolder(), true), QDir::homePath() + "/QMVData");
+}
+
 TEST_F(SettingsTest, EdgesOffTheScreenGoBackToZero) {
     const QSize screen(1366, 768);
     auto check = [&](int left, int top, int wantLeft, int wantTop) {

@@ -13,6 +13,7 @@
 #include "app/systemsetdlg.h"
 #include "apptest.h"
 #include "document/graphsetdlg.h"
+#include "ui/uitext.h"
 
 namespace qmv::test {
 namespace {
@@ -139,19 +140,25 @@ TEST_F(ShellTest, SystemSettingsTakeAnExistingFolderWithoutTrailingSeparators) {
     EXPECT_EQ(dialogs_.LastMessage(), "The folder does not exist.");
     EXPECT_EQ(form.DataFolder(), DataFolderPath());
 
-    // The folder button takes the folder of the name confirmed in the open dialog.
-    dialogs_.openAnswers.push_back({folder + "/DmyFile"});
+    // The folder button is the folder chooser, starting in the data folder.
+    dialogs_.folderAnswer = folder;
     EXPECT_TRUE(RunSystemSettings([&](TSystemSetDlg& d) {
+        EXPECT_EQ(d.lbFolderName->text(), "Data folder:");
         d.sbFolderOpen->click();
         EXPECT_EQ(d.edFolderName->text(), folder);
         d.edFolderName->setText(" " + folder + "//\\ ");
         d.btnSetClick();
     }));
-    ASSERT_EQ(dialogs_.openRequests.size(), 1u);
-    EXPECT_EQ(dialogs_.openRequests[0].fileName, "DmyFile");
-    EXPECT_FALSE(dialogs_.openRequests[0].mustExist);
+    EXPECT_EQ(dialogs_.folderStarts, std::vector<QString>{DataFolderPath()});
     EXPECT_EQ(form.DataFolder(), folder);
-    EXPECT_EQ(CleanFolderName("//"), "/"); // the root stays the root
+    // A relative folder is the one it meant where it was typed.
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(QFileInfo(folder).absolutePath());
+    for (const auto& [typed, meant] : {std::pair<QString, QString>{"//", "/"},
+                                       {"data2/", folder},
+                                       {"~/a/", QDir::homePath() + "/a"}})
+        EXPECT_EQ(CleanFolderName(typed), meant) << typed.toStdString();
+    QDir::setCurrent(before);
 
     // Save All writes into the new folder at once.
     form.Command("AcNewFile")->trigger();
@@ -191,6 +198,16 @@ TEST_F(ShellTest, HelpHandsTheManualBesideTheProgramOrInstalledToTheDesktop) {
     ASSERT_EQ(dialogs_.desktopOpened.size(), 2u);
     EXPECT_EQ(dialogs_.desktopOpened[1], ProgramFolder() + "Manual/index.html");
     EXPECT_TRUE(dialogs_.messages.empty());
+    // No viewer started, or no manual to hand over: the user is told why and where it is.
+    const QString manual = "\r\n" + ProgramFolder() + "Manual/index.html";
+    dialogs_.desktopStartsViewer = false;
+    form.Command("AcHelpContents")->trigger();
+    EXPECT_EQ(dialogs_.LastMessage(), Tx("Msg", "MsgNoViewer") + manual);
+    QFile::remove(ProgramFolder() + "Manual/index.html");
+    QFile::remove(installed + "/index.html");
+    form.Command("AcHelpContents")->trigger();
+    EXPECT_EQ(dialogs_.desktopOpened.size(), 3u);
+    EXPECT_EQ(dialogs_.LastMessage(), "The manual was not found. It belongs here:" + manual);
 }
 
 TEST_F(ShellTest, VersionBoxShowsTheVersionAndThePicture) {

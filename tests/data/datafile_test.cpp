@@ -4,6 +4,8 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -79,6 +81,46 @@ int RunAsOrdinaryUser(const std::function<int()>& f) {
 }
 
 } // namespace
+
+// What the user is told about a file is decided from the system's error number in one place.
+TEST(FileFaults, EachErrorNumberHasItsReason) {
+    const std::pair<int, std::string> cases[] = {
+        {ENOENT, "MsgWhyNotFound"}, {ENOTDIR, "MsgWhyNotFound"}, {EACCES, "MsgWhyNoRight"},
+        {EPERM, "MsgWhyNoRight"},   {EROFS, "MsgWhyReadOnly"},   {ENOSPC, "MsgWhyNoSpace"},
+        {EDQUOT, "MsgWhyNoSpace"},  {EISDIR, "MsgWhyNotAFile"},  {EIO, "MsgWhyOther"},
+        {EFBIG, "MsgWhyOther"}};
+    for (const auto& [error, key] : cases)
+        EXPECT_EQ(FileFaultKey(FaultOfErrno(error)), key) << error;
+}
+
+// Saves and reads that the file system refuses for each reason come back with that reason.
+TEST(FileFaults, RefusedSavesAndReadsSayWhy) {
+    TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+    const std::string bytes(20000, 'x');
+    std::string read;
+    EXPECT_EQ(ReadRegularFile(dir / "pipe", read, 100).fault, FileFault::NotAFile);
+    EXPECT_EQ(WriteFileAtomically(dir / "missing/x.q27", bytes).fault, FileFault::NotFound);
+    EXPECT_EQ(WriteFileAtomically(dir / "pipe", bytes).fault, FileFault::NotAFile);
+    // A full disk and a read-only one: small file systems that only a child process sees.
+    const std::string full = dir / "full", readOnly = dir / "ro";
+    ASSERT_EQ(::mkdir(full.c_str(), 0700) | ::mkdir(readOnly.c_str(), 0700), 0);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount("tmpfs", full.c_str(), "tmpfs", 0, "size=4k") != 0 ||
+            ::mount("tmpfs", readOnly.c_str(), "tmpfs", MS_RDONLY, nullptr) != 0)
+            ::_exit(77);
+        ::_exit(int(WriteFileAtomically(full + "/x.q27", bytes).fault) * 10 +
+                int(WriteFileAtomically(readOnly + "/x.q27", bytes).fault));
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    if (WEXITSTATUS(status) == 77)
+        GTEST_SKIP() << "no file system can be mounted here";
+    EXPECT_EQ(WEXITSTATUS(status), int(FileFault::NoSpace) * 10 + int(FileFault::ReadOnly));
+}
 
 TEST(DataFileGolden, LoggerAndSensorFilesRoundTripByteForByte) {
     for (const char* name : {"logger.q27", "sensor.q27"}) {

@@ -26,6 +26,7 @@ public:
     std::deque<int> messageAnswers;
     std::deque<QStringList> openAnswers; // an empty list cancels
     std::deque<QString> saveAnswers;     // an empty name cancels
+    QString folderAnswer;                // what every folder chooser answers; empty cancels
     std::deque<QString> inputAnswers;    // a null QString cancels
     std::deque<bool> printAnswers;
 
@@ -33,10 +34,12 @@ public:
     std::vector<ShownMessage> messages;
     std::vector<FileDialogRequest> openRequests;
     std::vector<FileDialogRequest> saveRequests;
+    std::vector<QString> folderStarts; // where each folder chooser started
     std::vector<QString> inputPrompts;
     int printDialogs = 0;
     int beeps = 0;
     std::vector<QString> desktopOpened;
+    bool desktopStartsViewer = true; // false: as on a desktop with no program for the file
 
     int Message(QWidget*, const QString& text, MessageKind kind, MessageButtons buttons) override {
         messages.push_back({text, kind, buttons});
@@ -68,6 +71,12 @@ public:
         return !chosen.isEmpty();
     }
 
+    bool ChooseFolder(QWidget*, const QString&, const QString& folder, QString& chosen) override {
+        folderStarts.push_back(folder);
+        chosen = folderAnswer;
+        return !chosen.isEmpty();
+    }
+
     bool InputQuery(QWidget*, const QString&, const QString& prompt, QString& value) override {
         inputPrompts.push_back(prompt);
         if (inputAnswers.empty())
@@ -90,7 +99,10 @@ public:
     }
 
     void Beep() override { ++beeps; }
-    void OpenWithDesktop(const QString& path) override { desktopOpened.push_back(path); }
+    bool OpenWithDesktop(const QString& path) override {
+        desktopOpened.push_back(path);
+        return desktopStartsViewer;
+    }
 
     QString LastMessage() const { return messages.empty() ? QString() : messages.back().text; }
 };
