@@ -195,6 +195,7 @@ TMainForm::TMainForm(MainFormOptions options, QWidget* parent)
 
     CreateCommands();
     SetUpUndo();
+    SetUpRecordKeys();
     BuildMenus();
     BuildToolBar();
     connect(mdiArea_, &QWidget::customContextMenuRequested, this,
@@ -364,7 +365,7 @@ void TMainForm::LoadTexts() {
     if (!options_.languageFile.isEmpty())
         InterfaceTexts().Load(LocalPath(options_.languageFile));
 
-    setWindowTitle(Tx("Main", "Caption"));
+    setWindowTitle(ModifiableTitle(Tx("Main", "Caption")));
     for (const auto& [key, menu] : menus_)
         menu->setTitle(Tx("Main", key.c_str()));
     for (const CommandDef& def : CommandTable())
@@ -528,8 +529,15 @@ void TMainForm::DisableDocumentCommands() {
 }
 
 void TMainForm::UpdateCommandStates() {
-    if (TMDIChild* doc = ActiveDocument())
+    TMDIChild* doc = ActiveDocument();
+    if (doc)
         Command("AcSave")->setEnabled(doc->Modified());
+    // The frame's title marks unsaved changes of the document in front.
+    // Only a change is passed on: every setting retitles the window, which wakes the event loop
+    // and brings this update round again.
+    const bool mark = doc && doc->Modified();
+    if ((doc || docs_.empty()) && mark != isWindowModified())
+        setWindowModified(mark);
 }
 
 bool TMainForm::DeviceCommandRunning() const {

@@ -3,6 +3,7 @@
 // selected as in any desktop list, and drags run through the real drag and drop handlers with
 // synthesized events (a real drag loop cannot run offscreen).
 #include <QApplication>
+#include <QClipboard>
 #include <QDragEnterEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -10,6 +11,7 @@
 #include <QMimeData>
 #include <QScrollBar>
 #include <QTest>
+#include <QTextCursor>
 #include <QUndoStack>
 #include <algorithm>
 #include <functional>
@@ -132,6 +134,51 @@ TEST_F(ClipboardTest, CommandsMessagesAndTheRefresh) {
     EXPECT_EQ(form_->Clipboard().ClipRecords, copied);
 }
 
+TEST_F(ClipboardTest, StandardKeysEditRecordsInTheListAndTextInTheMemo) {
+    TMDIChild* doc = Open(LoggerDoc({"100", "200", "300"}), "a.q27");
+    doc->SetMemoLines({"memo"});
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+    QApplication::clipboard()->setText("desktop");
+    struct Step {
+        int row; // the list's row selected, -1: the memo has the focus
+        Qt::Key key;
+        QStringList levels;
+        int clipCount;  // the record clipboard's
+        QString memo;   // the memo's text afterwards
+        QString system; // the desktop's clipboard
+    };
+    const Qt::Key del = Qt::Key_Delete;
+    const Step steps[] = {
+        {1, Qt::Key_C, {"100", "200", "300"}, 1, "memo", "desktop"},
+        {1, Qt::Key_X, {"100", "300"}, 1, "memo", "desktop"},
+        {0, Qt::Key_V, {"100", "200", "300"}, 0, "memo", "desktop"},
+        {-1, Qt::Key_C, {"100", "200", "300"}, 0, "memo", "memo"},
+        {-1, Qt::Key_X, {"100", "200", "300"}, 0, "", "memo"},
+        {-1, Qt::Key_V, {"100", "200", "300"}, 0, "memo", "memo"},
+        {-1, del, {"100", "200", "300"}, 0, "emo", "memo"},
+    };
+    for (const Step& step : steps) {
+        QWidget* target = step.row < 0 ? static_cast<QWidget*>(doc->Memo1) : doc->Info;
+        target->setFocus();
+        if (step.row >= 0)
+            doc->SelectRow(step.row);
+        else if (step.key == Qt::Key_C || step.key == Qt::Key_X)
+            doc->Memo1->selectAll();
+        else
+            doc->Memo1->moveCursor(QTextCursor::Start);
+        QTest::keyClick(target, step.key, step.key == del ? Qt::NoModifier : Qt::ControlModifier);
+        const std::string what = (step.row < 0 ? "memo " : "list ") + std::to_string(step.key);
+        EXPECT_EQ(Levels(doc), step.levels) << what;
+        EXPECT_EQ(form_->Clipboard().ClipCount(), step.clipCount) << what;
+        EXPECT_EQ(doc->Memo1->toPlainText(), step.memo) << what;
+        EXPECT_EQ(QApplication::clipboard()->text(), step.system) << what;
+    }
+    EXPECT_TRUE(dialogs_.messages.empty());
+    // The menus name the same keys.
+    EXPECT_EQ(form_->Command("AcDataCopy")->shortcuts(),
+              QKeySequence::keyBindings(QKeySequence::Copy));
+}
+
 TEST_F(ClipboardTest, DeleteAsksFirstFromTheMenuTheKeyAndThePopup) {
     TMDIChild* doc = Open(LoggerDoc({"100", "200", "300", "400"}), "a.q27");
     Select(doc, {1, 2});
@@ -143,6 +190,8 @@ TEST_F(ClipboardTest, DeleteAsksFirstFromTheMenuTheKeyAndThePopup) {
     EXPECT_EQ(doc->RecordCount(), 4);
     EXPECT_FALSE(doc->Modified());
 
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+    doc->Info->setFocus();
     QTest::keyClick(doc->Info, Qt::Key_Delete);
     EXPECT_EQ(Levels(doc), QStringList({"100", "400"}));
     EXPECT_EQ(doc->SelectedIndex(), 1);
@@ -214,7 +263,7 @@ TEST_F(ClipboardTest, DragToAnotherDocumentCopies) {
     EXPECT_EQ(Levels(target), QStringList({"900", "100", "300", "800"}));
     EXPECT_EQ(target->SelectedIndex(), 1);
     EXPECT_TRUE(target->Modified());
-    EXPECT_EQ(form_->ActiveDocument(), target); // where Undo reaches the drop
+    EXPECT_EQ(form_->ActiveDocument(), target);                    // where Undo reaches the drop
     EXPECT_EQ(Levels(source), QStringList({"100", "200", "300"})); // the source keeps them
     EXPECT_FALSE(source->Modified());
     EXPECT_EQ(form_->Clipboard().ClipCount(), 0);

@@ -326,6 +326,13 @@ TEST(GraphRules, AxisMaxFromTheLargestLevel) {
     EXPECT_EQ(d.StdLevel, 200);
     EXPECT_FALSE(d.BarGraph);
     EXPECT_TRUE(d.Memo.empty());
+    // Levels take the data file's form, as the document will have when it is opened again.
+    const std::pair<std::string, std::string> levels[] = {
+        {"42", "042"}, {"095", "095"}, {"139", "139"}, {"-15", "-15"}, {"7", "007"}};
+    for (const auto& [level, held] : levels) {
+        recs[0].MinDb = level;
+        EXPECT_EQ(DownloadDocumentData(recs, ModelGZNMin).Records[0].MinDb, held) << level;
+    }
     recs[1].MinDb = "x";
     EXPECT_THROW(LargestLevel(recs), EConvertError);
 }

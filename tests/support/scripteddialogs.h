@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <functional>
 #include <vector>
 
 #include "ui/platformdialogs.h"
@@ -38,8 +39,13 @@ public:
     int beeps = 0;
     std::vector<QString> desktopOpened;
 
+    // Called with each message box while it would be on the screen.
+    std::function<void()> whileShown;
+
     int Message(QWidget*, const QString& text, MessageKind kind, MessageButtons buttons) override {
         messages.push_back({text, kind, buttons});
+        if (whileShown)
+            whileShown();
         if (!messageAnswers.empty()) {
             const int a = messageAnswers.front();
             messageAnswers.pop_front();
