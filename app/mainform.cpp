@@ -42,6 +42,7 @@
 #include "serial/okbottomdlg.h"
 #include "systemsetdlg.h"
 #include "ui/errorreport.h"
+#include "ui/modalkeeper.h"
 #include "ui/platformdialogs.h"
 #include "ui/uitext.h"
 
@@ -217,6 +218,8 @@ TMainForm::TMainForm(MainFormOptions options, QWidget* parent)
     link_->SetUi(commandUi_.get());
 
     ReadSettingsStore();
+    // The window manager may minimise a modal dialog that the program then waits for.
+    qApp->installEventFilter(new ModalDialogKeeper(this));
 
     // The idle update of AcSave: whenever the event loop is about to wait.
     if (auto* dispatcher = QAbstractEventDispatcher::instance())

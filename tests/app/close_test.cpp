@@ -69,6 +69,13 @@ protected:
     }
 };
 
+TEST_F(CloseTest, TheSavePromptMinimisedByTheWindowManagerComesBack) {
+    TCloseDlg& dlg = Form().CloseDialog();
+    dlg.show();
+    dlg.setWindowState(Qt::WindowMinimized);
+    QTRY_VERIFY(!dlg.isMinimized());
+}
+
 TEST_F(CloseTest, NothingToLoseClosesWithoutAsking) {
     TMainForm& form = Form();
     AnswerClose(TCloseDlg::CancelAnswer);

@@ -39,9 +39,7 @@ public:
     int beeps = 0;
     std::vector<QString> desktopOpened;
 
-    // Called with each message box while it would be on the screen.
-    std::function<void()> whileShown;
-
+    std::function<void()> whileShown; // runs while each message box is up
     int Message(QWidget*, const QString& text, MessageKind kind, MessageButtons buttons) override {
         messages.push_back({text, kind, buttons});
         if (whileShown)
