@@ -73,7 +73,7 @@ TEST_F(CloseTest, TheSavePromptMinimisedByTheWindowManagerComesBack) {
     TCloseDlg& dlg = Form().CloseDialog();
     dlg.show();
     dlg.setWindowState(Qt::WindowMinimized);
-    QTRY_VERIFY(!dlg.isMinimized());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !dlg.isMinimized(); }));
 }
 
 TEST_F(CloseTest, NothingToLoseClosesWithoutAsking) {
