@@ -230,7 +230,7 @@ TEST_F(ClipboardTest, DragToAnotherDocumentCopies) {
     EXPECT_EQ(Levels(target), QStringList({"900", "100", "300", "800"}));
     EXPECT_EQ(target->SelectedIndex(), 1);
     EXPECT_TRUE(target->Modified());
-    EXPECT_EQ(form_->ActiveDocument(), target);                    // where Undo reaches the drop
+    EXPECT_EQ(form_->ActiveDocument(), target); // where Undo reaches the drop
     EXPECT_EQ(Levels(source), QStringList({"100", "200", "300"})); // the source keeps them
     EXPECT_FALSE(source->Modified());
     EXPECT_EQ(form_->Clipboard().ClipCount(), 0);

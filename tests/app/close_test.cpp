@@ -71,8 +71,7 @@ protected:
 
 TEST_F(CloseTest, TheSavePromptMinimisedByTheWindowManagerComesBack) {
     TCloseDlg& dlg = Form().CloseDialog();
-    dlg.show();
-    dlg.setWindowState(Qt::WindowMinimized);
+    dlg.showMinimized();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !dlg.isMinimized(); }));
 }
 

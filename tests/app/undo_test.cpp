@@ -7,7 +7,6 @@
 #include <QTextCursor>
 #include <QUndoGroup>
 #include <QUndoStack>
-#include <QWindow>
 
 #include <functional>
 #include <utility>
@@ -90,7 +89,7 @@ TEST_F(UndoTest, TitlesMarkUnsavedChangesAndANeverSavedDocumentKeepsTheMark) {
         form_->Command(command)->trigger();
         form_->UpdateCommandStates();
         EXPECT_EQ(form_->ActiveDocument()->parentWidget()->isWindowModified(), marked) << command;
-        EXPECT_EQ(form_->windowHandle()->title().endsWith('*'), marked) << command;
+        EXPECT_EQ(form_->isWindowModified(), marked) << command;
     }
 }
 

@@ -383,8 +383,7 @@ TEST_F(DataSaveDlgDownload, SecondTypeShowsTheSensorList) {
 
 TEST_F(DataSaveDlgDownload, EmptyDeviceShowsNoDataAndEmptiesTheTable) {
     Table(DeviceQMV27, TenLoggerRecords());
-    // A logger's download shows no sensor ranges, neither while it runs nor behind its message.
-    const auto noRanges = [&] { EXPECT_TRUE(dlg->cbModelList->isHidden()); };
+    const auto noRanges = [&] { EXPECT_TRUE(dlg->cbModelList->isHidden()); }; // a logger is read
     dialogs.whileShown = noRanges;
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, noRanges);
