@@ -42,6 +42,7 @@
 #include "serial/okbottomdlg.h"
 #include "systemsetdlg.h"
 #include "ui/errorreport.h"
+#include "ui/modalkeeper.h"
 #include "ui/platformdialogs.h"
 #include "ui/uitext.h"
 
@@ -195,6 +196,7 @@ TMainForm::TMainForm(MainFormOptions options, QWidget* parent)
 
     CreateCommands();
     SetUpUndo();
+    SetUpRecordKeys();
     BuildMenus();
     BuildToolBar();
     connect(mdiArea_, &QWidget::customContextMenuRequested, this,
@@ -216,6 +218,8 @@ TMainForm::TMainForm(MainFormOptions options, QWidget* parent)
     link_->SetUi(commandUi_.get());
 
     ReadSettingsStore();
+    // The window manager may minimise a modal dialog that the program then waits for.
+    qApp->installEventFilter(new ModalDialogKeeper(this));
 
     // The idle update of AcSave: whenever the event loop is about to wait.
     if (auto* dispatcher = QAbstractEventDispatcher::instance())
@@ -364,7 +368,7 @@ void TMainForm::LoadTexts() {
     if (!options_.languageFile.isEmpty())
         InterfaceTexts().Load(LocalPath(options_.languageFile));
 
-    setWindowTitle(Tx("Main", "Caption"));
+    setWindowTitle(ModifiableTitle(Tx("Main", "Caption")));
     for (const auto& [key, menu] : menus_)
         menu->setTitle(Tx("Main", key.c_str()));
     for (const CommandDef& def : CommandTable())
@@ -530,8 +534,15 @@ void TMainForm::DisableDocumentCommands() {
 }
 
 void TMainForm::UpdateCommandStates() {
-    if (TMDIChild* doc = ActiveDocument())
+    TMDIChild* doc = ActiveDocument();
+    if (doc)
         Command("AcSave")->setEnabled(doc->Modified());
+    // The frame's title marks unsaved changes of the document in front.
+    // Only a change is passed on: every setting retitles the window, which wakes the event loop
+    // and brings this update round again.
+    const bool mark = doc && doc->Modified();
+    if ((doc || docs_.empty()) && mark != isWindowModified())
+        setWindowModified(mark);
 }
 
 bool TMainForm::DeviceCommandRunning() const {

@@ -116,7 +116,8 @@ public:
     QAction* Command(const char* name) const override;
     void EnableDocumentCommands();
     void DisableDocumentCommands();
-    // The idle update: AcSave follows the active document's Modified.
+    // The idle update: AcSave and the title's mark of unsaved changes follow the active
+    // document's Modified.
     void UpdateCommandStates();
 
     void AcNewFileExecute();
@@ -227,6 +228,7 @@ private:
     void OpenFilesFrom(const QString& folder, const QString& title);
     bool RefuseEmpty(TMDIChild* doc);
     void SetUpUndo();
+    void SetUpRecordKeys();
     void UpdateUndoCommands();
 
     MainFormOptions options_;

@@ -1,5 +1,6 @@
 // The main window's Edit commands that change records: the record clipboard and undo.
 #include <QAction>
+#include <QKeySequence>
 #include <QUndoGroup>
 
 #include "document/mdichild.h"
@@ -17,6 +18,22 @@ void TMainForm::SetUpUndo() {
     connect(undoGroup_, &QUndoGroup::undoTextChanged, this, [this] { UpdateUndoCommands(); });
     connect(undoGroup_, &QUndoGroup::redoTextChanged, this, [this] { UpdateUndoCommands(); });
     UpdateUndoCommands();
+}
+
+void TMainForm::SetUpRecordKeys() {
+    // The desktop's keys for cut, copy, paste and delete act on records only while a record list
+    // has the focus (each document adds these commands to its list); anywhere else, in the memo
+    // above all, the same keys keep editing text. The menus show the keys all the same.
+    const std::pair<const char*, QKeySequence::StandardKey> keys[] = {
+        {"AcDataCut", QKeySequence::Cut},
+        {"AcDataCopy", QKeySequence::Copy},
+        {"AcDataPaste", QKeySequence::Paste},
+        {"AcDeleteItem", QKeySequence::Delete}};
+    for (const auto& [name, key] : keys) {
+        QAction* action = Command(name);
+        action->setShortcuts(key);
+        action->setShortcutContext(Qt::WidgetShortcut);
+    }
 }
 
 void TMainForm::UpdateUndoCommands() {

@@ -125,8 +125,11 @@ void TMainForm::AcAllSaveExecute() {
         TMDIChild* doc = docs[i];
         if (!doc->Modified() || doc->RecordCount() == 0)
             continue;
-        const QString name = AllSaveFileName(doc->Caption(), doc->Records().front().Date, stamp,
-                                             static_cast<int>(i) + 1);
+        // A file's caption without its extension, so that ".q27" is not left inside the name.
+        const QString caption =
+            doc->IsNewDocument() ? doc->Caption() : QFileInfo(doc->Caption()).completeBaseName();
+        const QString name =
+            AllSaveFileName(caption, doc->Records().front().Date, stamp, static_cast<int>(i) + 1);
         const QString path = folder + QLatin1Char('/') + name + QStringLiteral(".q27");
         // The name is a single file name, so the file stays in the data folder.
         if (QFileInfo(path).absolutePath() !=

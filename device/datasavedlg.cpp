@@ -214,6 +214,10 @@ void TDataSaveDlg::FormShow() {
     edEdNum->clear();
     meStDate->clear();
     meEdDate->clear();
+    // Nothing of the instrument read last stays in view until this one has said what it is.
+    edQMV27->hide();
+    cbModelList->hide();
+    Info->headerItem()->setText(3, QString());
 
     TfmComm* comm = host_.CommWindow();
     DeviceLink& link = host_.Link();
@@ -227,6 +231,7 @@ void TDataSaveDlg::FormShow() {
             DeviceLink& link;
             ~Busy() {
                 dlg.download_.BlockReceived = nullptr;
+                dlg.download_.DeviceIdentified = nullptr;
                 if (comm)
                     comm->close();
                 link.Ui().EndCommand();
@@ -239,6 +244,7 @@ void TDataSaveDlg::FormShow() {
             comm->show();
             download_.BlockReceived = [comm](int blocks) { comm->ShowProgress(blocks); };
         }
+        download_.DeviceIdentified = [this](int deviceType) { ShowModelArea(deviceType); };
         link.Ui().BeginCommand();
         setEnabled(false);
         result = download_.DownloadRecords(host_.SensorModelIndex());
@@ -253,11 +259,12 @@ void TDataSaveDlg::FormShow() {
             FillSearchDefaults();
         }
     }
+    // Set up before any message, so that what stands behind it belongs to this attempt.
+    SetUpControls();
     if (result != DownloadOk)
         ShowFailure(result);
     else if (kept.status == KeepStatus::Failed)
         ShowHistoryFailure(this);
-    SetUpControls();
 }
 
 void TDataSaveDlg::ShowFailure(int result) {
@@ -291,8 +298,8 @@ void TDataSaveDlg::ShowFailure(int result) {
     stNoData->show();
 }
 
-void TDataSaveDlg::SetUpControls() {
-    const bool logger = download_.DeviceType == DeviceQMV27;
+void TDataSaveDlg::ShowModelArea(int deviceType) {
+    const bool logger = deviceType == DeviceQMV27;
     edQMV27->setVisible(logger);
     cbModelList->setVisible(!logger);
     if (logger) {
@@ -306,6 +313,10 @@ void TDataSaveDlg::SetUpControls() {
     Info->setHeaderLabels({Tx("QMVRead", "DlgInfo0"), Tx("QMVRead", "DlgInfo1"),
                            Tx("QMVRead", "DlgInfo2"),
                            logger ? Tx("QMVRead", "DlgInfo3") : QString()});
+}
+
+void TDataSaveDlg::SetUpControls() {
+    ShowModelArea(download_.DeviceType);
     setWindowTitle(Tx("QMVRead", "Caption"));
     lbModel->setText(Tx("Model", "Model"));
     rbNum->setText(Tx("QMVData", "DataNo"));
@@ -503,8 +514,8 @@ void TDataSaveDlg::btnGraphClick() {
             if (listed && position >= 0 && position < DownloadCount())
                 records.push_back(download_.DownloadTable[static_cast<std::size_t>(position)]);
         }
-        const int axisMax = GraphAxisMax(LargestLevel(records));
-        host_.MakeDocument(std::move(records), model, axisMax);
+        DocumentData doc = DownloadDocumentData(std::move(records), model);
+        host_.MakeDocument(std::move(doc.Records), model, doc.AxisMax);
     });
 }
 

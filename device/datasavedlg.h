@@ -108,6 +108,9 @@ protected:
 
 private:
     void SetUpControls();
+    // The model area and the flag column of the instrument of deviceType: the logger's name, or
+    // the sensor ranges (for no instrument as well).
+    void ShowModelArea(int deviceType);
     // Adds the row of the table entry at position.
     void AddRow(int position);
     void FillRows(int first, int last);

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "data/editorops.h"
 #include "device/recorddecode.h"
 
 namespace qmv {
@@ -97,6 +98,8 @@ int RecordDownload::Exchange(int sensorModelIndex, BlockAssembly& assembly) {
     DeviceType = link_.IdentifyDevice();
     if (DeviceType == DeviceUnknown)
         return DownloadNoDevice;
+    if (DeviceIdentified)
+        DeviceIdentified(DeviceType);
 
     // The request, up to five times, until the first byte of an answer is there.
     for (;;) {
@@ -208,6 +211,10 @@ DocumentData DownloadDocumentData(std::vector<recReadDataSeg> records, int model
     if (records.size() > static_cast<std::size_t>(MaxRecords))
         records.resize(MaxRecords);
     d.AxisMax = GraphAxisMax(LargestLevel(records));
+    // The levels as the data file's column holds them ("42" of a sensor becomes "042"), so that
+    // the document reads the same before it is saved as after it is opened again.
+    for (recReadDataSeg& r : records)
+        r.MinDb = LevelText(StrToInt(r.MinDb));
     d.Records = std::move(records);
     return d;
 }

@@ -66,6 +66,8 @@ public:
     bool Overflow = false; // the device sent more than the assembly buffer holds
     // Called with the number of blocks accepted so far, after each block is acknowledged.
     std::function<void(int)> BlockReceived;
+    // Called with the device type as soon as the instrument has identified itself.
+    std::function<void(int)> DeviceIdentified;
     // A copy of the assembled bytes, kept only when asked for (tests, diagnostics).
     bool KeepAssembled = false;
     std::vector<std::uint8_t> Assembled;
@@ -100,8 +102,9 @@ int DownloadModel(int deviceType, int sensorModelIndex);
 // A sensor model list index 0..2 from a stored value; anything else is taken as 0 (MAX).
 int ValidSensorModelIndex(int index);
 
-// What a new document made from downloaded records holds: the records, the model, the chart's
-// defaults with the axis limit of GraphAxisMax, and an empty memo.
+// What a new document made from downloaded records holds: the records with their levels written
+// as a data file holds them, the model, the chart's defaults with the axis limit of GraphAxisMax,
+// and an empty memo.
 DocumentData DownloadDocumentData(std::vector<recReadDataSeg> records, int model);
 
 } // namespace qmv

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QCursor>
 #include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -227,6 +228,10 @@ void TMDIChild::BuildPopupMenus() {
     // Commands that this build lacks are left out; the rest point at the main window's actions.
     popupMenu1_ = BuildPopup({"AcDataCut", "AcDataCopy", "AcDataPaste", "AcDeleteItem", "-",
                               "AcDataEdit", "-", "AcGraphSUM"});
+    // Their keys work while the record list has the focus.
+    for (const char* name : {"AcDataCut", "AcDataCopy", "AcDataPaste", "AcDeleteItem"})
+        if (QAction* a = host_.Command(name))
+            Info->addAction(a);
     popupMenu2_ = BuildPopup(
         {"AcPoint", "AcMarker", "AcStdLine", "-", "AcGraph", "AcGraphChange", "-", "AcGraphCopy"});
 }
@@ -236,7 +241,7 @@ bool TMDIChild::IsNewDocument() const {
 }
 
 void TMDIChild::SetModified(bool modified) {
-    modified_ = modified;
+    MarkModified(modified);
     // A document that starts modified (a download) has no undo state that matches a file.
     if (!modified)
         undoStack_->setClean();
@@ -251,8 +256,14 @@ void TMDIChild::SetChartRange(int axisMax, int axisMin, int stdLevel) {
     data_.StdLevel = stdLevel;
 }
 
+void TMDIChild::MarkModified(bool modified) {
+    modified_ = modified;
+    setWindowModified(modified);
+}
+
 void TMDIChild::SetCaption(const QString& caption) {
-    setWindowTitle(caption);
+    caption_ = caption;
+    setWindowTitle(ModifiableTitle(caption));
     QString item = caption;
     windowItem_->setText(item.replace(QLatin1Char('&'), QStringLiteral("&&")));
 }
@@ -482,6 +493,9 @@ void TMDIChild::ShowDetails() {
 void TMDIChild::DrawChart() {
     Chart1->Render(BuildChartData(data_, host_.Switches()), Tx("Graph", "GraphX"),
                    Tx("Graph", "GraphY"));
+    // The read-out follows the records now drawn: those under the mouse, or none.
+    const QPoint mouse = Chart1->mapFromGlobal(QCursor::pos());
+    Chart1Readout(Chart1->underMouse() ? Chart1->RecordAt(mouse) : -1);
 }
 
 void TMDIChild::RefreshAfterChange(int row) {
@@ -489,7 +503,7 @@ void TMDIChild::RefreshAfterChange(int row) {
     SelectRow(row);
     ShowDetails();
     DrawChart();
-    modified_ = true;
+    MarkModified(true);
     recovery_->Changed();
 }
 
@@ -580,10 +594,6 @@ bool TMDIChild::eventFilter(QObject* watched, QEvent* event) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Up || key == Qt::Key_Down)
             RunReported(this, [this] { ShowDetails(); });
-    } else if (watched == Info && event->type() == QEvent::KeyPress &&
-               static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
-        RunReported(this, [this] { DeleteRecords(); });
-        return true;
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -612,7 +622,7 @@ bool TMDIChild::SaveToFile(const QString& path) {
     SetCaption(QFileInfo(path).fileName());
     // A failed write leaves nothing safe on disk under this name, so the close prompt must
     // still protect the document, and so must its recovery record.
-    modified_ = !ok;
+    MarkModified(!ok);
     if (ok)
         recovery_->Remove();
     return ok;
@@ -649,7 +659,7 @@ void TMDIChild::LoadFromFile(const QString& path) {
         if (result.overLimit)
             message += QStringLiteral("\r\n") + Tx("Msg", "MsgDataOver0");
         ShowLoadError(message);
-        modified_ = false;
+        MarkModified(false);
         return;
     }
 
@@ -678,7 +688,7 @@ void TMDIChild::LoadFromFile(const QString& path) {
         ShowLoadError(QChar(0x2018) + Caption() + QChar(0x2019) + QStringLiteral("\r\n") +
                       Tx2("Msg", "MsgDataErr0", "Msg", "MsgFileErr"));
     }
-    modified_ = false;
+    MarkModified(false);
 }
 
 void TMDIChild::RestoreRecovered(const DocumentData& data, const QString& fileName,

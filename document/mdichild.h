@@ -65,7 +65,7 @@ public:
     bool MemoEmpty() const;
 
     // Caption of the window and of its Window-menu entry.
-    QString Caption() const { return windowTitle(); }
+    QString Caption() const { return caption_; }
     void SetCaption(const QString& caption);
     QAction* WindowItem() const { return windowItem_; }
 
@@ -169,6 +169,8 @@ private:
     // Widens the record list's columns to their texts and the list panel to its columns.
     void FitListPanel();
     void UndoStepTaken();
+    // Modified, and the mark of unsaved changes in the window's title with it.
+    void MarkModified(bool modified);
     void ApplyEdit(const char* undoKey, const RecordEdit& edit);
     // An operation on the record clipboard: refused, it leaves the clipboard as it was.
     template <typename Op> void EditWithClipboard(const char* undoKey, Op op);
@@ -179,6 +181,7 @@ private:
     DocumentData data_; // memo lines are kept in Memo1 while the window lives
     QString modelName_;
     QString fileName_;
+    QString caption_;
     int sortMode_ = 0;
     bool modified_ = false;
     bool settingMemo_ = false;

@@ -41,7 +41,7 @@ void TMDIChild::PushChange(const QString& undoText, const DocumentData& after, i
         // The refresh failed half-way: the document goes back to what it was, so that it never
         // differs from what Modified and the undo history say.
         RestoreState(before, step->Parts());
-        modified_ = wasModified;
+        MarkModified(wasModified);
         throw;
     }
 }
@@ -70,7 +70,7 @@ void TMDIChild::RestoreState(const DocumentState& state, unsigned parts) {
 void TMDIChild::UndoStepTaken() {
     // The step may lead back to the state last saved; a document that was never saved has no
     // such state, however far it is undone.
-    modified_ = IsNewDocument() || !undoStack_->isClean();
+    MarkModified(IsNewDocument() || !undoStack_->isClean());
     recovery_->Changed();
 }
 

@@ -27,4 +27,12 @@ QString Tx2(const char* section1, const char* key1, const char* section2, const 
     return Tx(section1, key1) + QStringLiteral("\r\n") + Tx(section2, key2);
 }
 
+QString ModifiableTitle(const QString& caption) {
+    // Qt shows a doubled placeholder as one literal "[*]" and takes the last single one as the
+    // mark's place.
+    QString title = caption;
+    title.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+    return title + QStringLiteral("[*]");
+}
+
 } // namespace qmv

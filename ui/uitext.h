@@ -20,4 +20,8 @@ QString Tx(const char* section, const char* key);
 // Two texts joined by a line break, as two-part messages are shown.
 QString Tx2(const char* section1, const char* key1, const char* section2, const char* key2);
 
+// A window title that shows caption followed by the desktop's mark of unsaved changes while the
+// window is modified (Qt's "[*]"); a "[*]" in the caption itself stays as it is written.
+QString ModifiableTitle(const QString& caption);
+
 } // namespace qmv

@@ -149,6 +149,8 @@ TEST_F(ChartWindowTest, MouseOverTheChartReadsOutTheRecord) {
     EXPECT_EQ(doc->stbAtai->Text(1), "Level: 200");
     EXPECT_EQ(doc->stbAtai->Text(2), "Date: 2010/05/31 14:01");
     EXPECT_EQ(doc->stbAtai->Text(3), "door");
+    form.Command("AcDeleteItem")->trigger(); // the records change: the read-out goes
+    EXPECT_EQ(doc->stbAtai->Text(3), "");
 
     const QPointF left = doc->Chart1->mapFromScene(
         doc->Chart1->chart()->mapToScene(plot.left() + 2, plot.center().y()));

@@ -3,6 +3,7 @@
 // selected as in any desktop list, and drags run through the real drag and drop handlers with
 // synthesized events (a real drag loop cannot run offscreen).
 #include <QApplication>
+#include <QClipboard>
 #include <QDragEnterEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -132,6 +133,19 @@ TEST_F(ClipboardTest, CommandsMessagesAndTheRefresh) {
     EXPECT_EQ(form_->Clipboard().ClipRecords, copied);
 }
 
+TEST_F(ClipboardTest, CtrlCCopiesTextInTheMemoAndRecordsInTheList) {
+    TMDIChild* doc = Open(LoggerDoc({"100", "200"}), "a.q27");
+    doc->SetMemoLines({"memo"});
+    doc->Memo1->selectAll();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+    for (QWidget* focus : {static_cast<QWidget*>(doc->Memo1), static_cast<QWidget*>(doc->Info)}) {
+        focus->setFocus();
+        QTest::keyClick(focus, Qt::Key_C, Qt::ControlModifier);
+    }
+    EXPECT_EQ(QApplication::clipboard()->text(), "memo"); // the list's copy leaves it alone
+    EXPECT_EQ(form_->Clipboard().ClipCount(), 1);
+}
+
 TEST_F(ClipboardTest, DeleteAsksFirstFromTheMenuTheKeyAndThePopup) {
     TMDIChild* doc = Open(LoggerDoc({"100", "200", "300", "400"}), "a.q27");
     Select(doc, {1, 2});
@@ -143,6 +157,8 @@ TEST_F(ClipboardTest, DeleteAsksFirstFromTheMenuTheKeyAndThePopup) {
     EXPECT_EQ(doc->RecordCount(), 4);
     EXPECT_FALSE(doc->Modified());
 
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+    doc->Info->setFocus();
     QTest::keyClick(doc->Info, Qt::Key_Delete);
     EXPECT_EQ(Levels(doc), QStringList({"100", "400"}));
     EXPECT_EQ(doc->SelectedIndex(), 1);

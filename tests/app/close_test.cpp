@@ -69,6 +69,12 @@ protected:
     }
 };
 
+TEST_F(CloseTest, TheSavePromptMinimisedByTheWindowManagerComesBack) {
+    TCloseDlg& dlg = Form().CloseDialog();
+    dlg.showMinimized();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !dlg.isMinimized(); }));
+}
+
 TEST_F(CloseTest, NothingToLoseClosesWithoutAsking) {
     TMainForm& form = Form();
     AnswerClose(TCloseDlg::CancelAnswer);

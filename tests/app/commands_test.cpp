@@ -42,10 +42,10 @@ const CommandRow Commands[] = {
     {"AcUndo", "Edit", "Ctrl+Z", false},
     {"AcRedo", "Edit", "Ctrl+Y", false},
     {"AcDataEdit", "Edit", "", true},
-    {"AcDataCut", "Edit", "", true},
-    {"AcDataCopy", "Edit", "", true},
-    {"AcDataPaste", "Edit", "", true},
-    {"AcDeleteItem", "Edit", "", true},
+    {"AcDataCut", "Edit", "Ctrl+X", true},
+    {"AcDataCopy", "Edit", "Ctrl+C", true},
+    {"AcDataPaste", "Edit", "Ctrl+V", true},
+    {"AcDeleteItem", "Edit", "Del", true},
     {"AcNoSort", "Sort", "", true},
     {"AcdBSort", "Sort", "", true},
     {"AcDateSort", "Sort", "", true},
@@ -162,7 +162,7 @@ TEST_F(CommandsTest, ShortcutsAreTheKeyCodesOfTheCommandTable) {
 
 TEST_F(CommandsTest, CaptionsComeFromTheLanguageFile) {
     TMainForm& form = Form();
-    EXPECT_EQ(form.windowTitle(), "QMVwin - Sound Level Records");
+    EXPECT_EQ(form.windowTitle(), "QMVwin - Sound Level Records[*]");
     EXPECT_EQ(form.Command("AcFileOpen")->text(), "Open...");
     EXPECT_EQ(form.Command("AcNoteSort")->text(), "By Note");
     EXPECT_EQ(form.Command("AcGraphCopy")->text(), "Copy Graph");

@@ -333,7 +333,7 @@ TEST_F(DocumentsTest, SaveAllNamesOnlyChangedDocumentsWithRecords) {
     form.Command("AcAllSave")->trigger();
     const QStringList written = QDir(DataFolderPath()).entryList(QDir::Files);
     ASSERT_EQ(written.size(), 1) << written.join(',').toStdString();
-    EXPECT_TRUE(written[0].startsWith("b.q27_1005311400_"));
+    EXPECT_TRUE(written[0].startsWith("b_1005311400_"));
     EXPECT_TRUE(written[0].endsWith("_2.q27"));
     EXPECT_TRUE(dialogs_.saveRequests.empty());
     EXPECT_FALSE(form.Documents()[1]->Modified());
@@ -357,7 +357,7 @@ TEST_F(DocumentsTest, SaveAllNamesStayInsideTheDataFolder) {
     form.Command("AcAllSave")->trigger();
     const QStringList written = QDir(DataFolderPath()).entryList(QDir::Files);
     ASSERT_EQ(written.size(), 1);
-    EXPECT_TRUE(written[0].startsWith("evil.q27_" + under10 + "_"));
+    EXPECT_TRUE(written[0].startsWith("evil_" + under10 + "_"));
 }
 
 TEST_F(DocumentsTest, TextExportThenSaveAsShowsTheDataFileFilterAgain) {

@@ -80,6 +80,19 @@ TEST_F(UndoTest, UndoAndRedoAroundTheSavedState) {
     EXPECT_TRUE(doc->BarGraph());
 }
 
+TEST_F(UndoTest, TitlesMarkUnsavedChangesAndANeverSavedDocumentKeepsTheMark) {
+    Open(LoggerDoc({"300", "100"}));
+    const std::pair<const char*, bool> steps[] = {
+        {"AcdBSort", true},    {"AcUndo", false},    {"AcRedo", true},      {"AcSave", false},
+        {"AcDataCopy", false}, {"AcNewFile", false}, {"AcDataPaste", true}, {"AcUndo", true}};
+    for (const auto& [command, marked] : steps) {
+        form_->Command(command)->trigger();
+        form_->UpdateCommandStates();
+        EXPECT_EQ(form_->ActiveDocument()->parentWidget()->isWindowModified(), marked) << command;
+        EXPECT_EQ(form_->isWindowModified(), marked) << command;
+    }
+}
+
 TEST_F(UndoTest, ModelAndMemoComeBackAndTypedMemoTextStays) {
     TMDIChild* doc = Open(LoggerDoc({"300", "100"}));
     doc->SetMemoLines({"first"});

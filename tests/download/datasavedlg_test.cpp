@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <QTreeWidget>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -273,6 +274,7 @@ TEST_F(DataSaveDlgTest, GraphTakesTheShownRowsOrTheSelectedOnes) {
     ASSERT_EQ(host.docs.size(), 3u);
     EXPECT_EQ(host.docs[2].model, ModelGZNMid);
     EXPECT_EQ(host.docs[2].axisMax, 200);
+    EXPECT_EQ(host.docs[2].records[0].MinDb, "055");
 }
 
 TEST_F(DataSaveDlgTest, GraphCopiesEachRowsOwnRecordWhenDataNumbersRepeat) {
@@ -381,6 +383,11 @@ TEST_F(DataSaveDlgDownload, SecondTypeShowsTheSensorList) {
 
 TEST_F(DataSaveDlgDownload, EmptyDeviceShowsNoDataAndEmptiesTheTable) {
     Table(DeviceQMV27, TenLoggerRecords());
+    const auto noRanges = [&] { EXPECT_TRUE(dlg->cbModelList->isHidden()); }; // a logger is read
+    dialogs.whileShown = noRanges;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, noRanges);
+    watch.start(1);
     Show({"--empty", "--line-rate", "0"});
     EXPECT_EQ(dlg->LastResult(), DownloadEmpty);
     ASSERT_EQ(dialogs.messages.size(), 1u);

@@ -318,9 +318,10 @@ TEST(GraphRules, AxisMaxFromTheLargestLevel) {
     EXPECT_EQ(DownloadModel(DeviceUnknown, -1), ModelGZNMax);
 
     std::vector<recReadDataSeg> recs(2);
-    recs[0].MinDb = "095";
+    recs[0].MinDb = "95";
     recs[1].MinDb = "120";
     const DocumentData d = DownloadDocumentData(recs, ModelQMV27);
+    EXPECT_EQ(d.Records[0].MinDb, "095"); // as the data file will hold it
     EXPECT_EQ(d.AxisMax, 200);
     EXPECT_EQ(d.AxisMin, 0);
     EXPECT_EQ(d.StdLevel, 200);

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <functional>
 #include <vector>
 
 #include "ui/platformdialogs.h"
@@ -41,8 +42,11 @@ public:
     std::vector<QString> desktopOpened;
     bool desktopStartsViewer = true; // false: as on a desktop with no program for the file
 
+    std::function<void()> whileShown; // runs while each message box is up
     int Message(QWidget*, const QString& text, MessageKind kind, MessageButtons buttons) override {
         messages.push_back({text, kind, buttons});
+        if (whileShown)
+            whileShown();
         if (!messageAnswers.empty()) {
             const int a = messageAnswers.front();
             messageAnswers.pop_front();
