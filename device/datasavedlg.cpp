@@ -503,7 +503,8 @@ void TDataSaveDlg::btnGraphClick() {
             if (listed && position >= 0 && position < DownloadCount())
                 records.push_back(download_.DownloadTable[static_cast<std::size_t>(position)]);
         }
-        const int axisMax = GraphAxisMax(LargestLevel(records));
+        // The new document's standard line is at its default level.
+        const int axisMax = GraphAxisMax(LargestLevel(records), DocumentData().StdLevel);
         host_.MakeDocument(std::move(records), model, axisMax);
     });
 }

@@ -300,7 +300,7 @@ TEST_F(DataSaveDlgTest, GraphCopiesEachRowsOwnRecordWhenDataNumbersRepeat) {
 
 TEST_F(DataSaveDlgTest, GraphAxisMaxForTheLargestLevel) {
     const char* levels[] = {"000", "150", "250", "801", "850", "900"};
-    const int axes[] = {100, 200, 400, 900, 1100, 1100};
+    const int axes[] = {300, 300, 300, 900, 900, 1000}; // the default standard line at 200
     std::vector<recReadDataSeg> table;
     for (int i = 0; i < 6; ++i)
         table.push_back(Logger(i + 1, levels[i], "2010/05/31 10:00"));

@@ -306,11 +306,14 @@ TEST(DownloadOpen, NoPortOrUnknownDeviceGivesTwo) {
     EXPECT_FALSE(link.Comm1.IsOpen());
 }
 
-TEST(GraphRules, AxisMaxFromTheLargestLevel) {
-    const std::pair<int, int> cases[] = {{0, 100},    {150, 200},  {250, 400}, {801, 900},
-                                         {850, 1100}, {900, 1100}, {49, 100},  {351, 500}};
-    for (const auto& [level, axis] : cases)
-        EXPECT_EQ(GraphAxisMax(level), axis) << level;
+TEST(GraphRules, AxisMaxGivesTheLevelsAndTheStandardLineRoom) {
+    // Largest level, standard level, axis: a sensor's levels under the default standard level
+    // and under their own, a level or a line on a hundred, a logger's levels.
+    const int cases[][3] = {{92, 200, 300},  {92, 60, 100},   {139, 60, 200},  {99, 99, 100},
+                            {100, 60, 200},  {60, 100, 200},  {0, 0, 100},     {150, 200, 300},
+                            {312, 200, 400}, {801, 200, 900}, {999, 250, 1000}};
+    for (const auto& c : cases)
+        EXPECT_EQ(GraphAxisMax(c[0], c[1]), c[2]) << c[0] << " " << c[1];
     EXPECT_EQ(DownloadModel(DeviceQMV27, 2), ModelQMV27);
     EXPECT_EQ(DownloadModel(DevicePLX01, 1), ModelGZNMid);
     // A stored index out of range is taken as MAX rather than a model that does not exist.
@@ -321,7 +324,7 @@ TEST(GraphRules, AxisMaxFromTheLargestLevel) {
     recs[0].MinDb = "095";
     recs[1].MinDb = "120";
     const DocumentData d = DownloadDocumentData(recs, ModelQMV27);
-    EXPECT_EQ(d.AxisMax, 200);
+    EXPECT_EQ(d.AxisMax, 300);
     EXPECT_EQ(d.AxisMin, 0);
     EXPECT_EQ(d.StdLevel, 200);
     EXPECT_FALSE(d.BarGraph);
