@@ -30,6 +30,7 @@ ChartData BuildChartData(const DocumentData& doc, const ChartSwitches& sw) {
     c.xMax = n + 1;
     c.yMin = doc.AxisMin;
     c.yMax = doc.AxisMax;
+    c.barGraph = doc.BarGraph;
     if (n == 0)
         return c;
 

@@ -43,6 +43,7 @@ struct ChartData {
     std::array<ChartSeriesData, 6> series;
     double xMin = 0, xMax = 1;
     double yMin = 0, yMax = 600;
+    bool barGraph = false;
 };
 
 // The chart of doc under the three switches. Raises EConvertError when a MinDb is not a number.

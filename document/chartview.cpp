@@ -30,11 +30,13 @@ void StyleAxis(QValueAxis* axis) {
     axis->setLinePen(QPen(Qt::black, 1));
 }
 
-// One label per record while they fit; with many records a coarser step keeps them readable.
-double TickStep(double range, double pixels) {
+// One label per record while labels labelWidth wide fit side by side with a gap of half a label
+// (at least a few pixels); with many records, or little room, a coarser step.
+double TickStep(double range, double pixels, double labelWidth) {
     static const double steps[] = {1, 2, 5, 10, 20, 25, 50, 100};
+    const double room = labelWidth + std::max(6.0, labelWidth / 2);
     for (double s : steps)
-        if (range / s * 28.0 <= pixels)
+        if (range / s * room <= pixels)
             return s;
     return 100;
 }
@@ -85,19 +87,17 @@ TChartView::TChartView(QWidget* parent) : QChartView(new QChart(), parent) {
     series3_->setMarkerShape(QScatterSeries::MarkerShapeTriangle);
     series3_->setColor(Rgb(ChartRed));
     series3_->setBorderColor(Rgb(ChartRed));
-    series3_->setMarkerSize(9);
     series4_ = new QScatterSeries();
     series4_->setMarkerShape(QScatterSeries::MarkerShapeCircle);
     series4_->setColor(Rgb(ChartBlue));
     series4_->setBorderColor(Rgb(ChartBlue));
-    series4_->setMarkerSize(8);
     barMarks_ = new QScatterSeries();
     barMarks_->setMarkerSize(0.01);
     barMarks_->setColor(Qt::transparent);
     barMarks_->setBorderColor(Qt::transparent);
 
     bars_ = new QStackedBarSeries();
-    bars_->setBarWidth(1.0);
+    bars_->setBarWidth(0.7); // a gap between neighbours, so that each bar reads as one record
     series5_ = new QBarSet(QString());
     series5_->setColor(Rgb(ChartRed));
     series5_->setBorderColor(Rgb(ChartRed));
@@ -126,14 +126,25 @@ TChartView::TChartView(QWidget* parent) : QChartView(new QChart(), parent) {
         s->setPointLabelsClipping(false);
         s->setPointLabelsColor(Qt::black);
     }
+    // The record labels follow the plot's width, also when only the window is resized (tiled).
+    connect(chart_, &QChart::plotAreaChanged, this, [this] { UpdateRecordLabelStep(); });
+}
+
+void TChartView::UpdateRecordLabelStep() {
+    QRectF plot = chart_->plotArea();
+    if (plot.width() < 1) // not laid out yet: an estimate of it
+        plot.setWidth(std::max(100, width() - 80));
+    const double widest = QFontMetricsF(axisX_->labelsFont())
+                              .horizontalAdvance(QString::number(std::lround(shown_.xMax)));
+    axisX_->setTickInterval(TickStep(shown_.xMax - shown_.xMin, plot.width(), widest));
 }
 
 void TChartView::Render(const ChartData& data, const QString& xTitle, const QString& yTitle) {
     shown_ = data;
     axisX_->setRange(data.xMin, data.xMax);
-    axisX_->setTickInterval(TickStep(data.xMax - data.xMin, std::max(100, width() - 80)));
     axisY_->setRange(data.yMin, data.yMax);
     axisY_->setTickInterval(NiceStep(data.yMax - data.yMin));
+    UpdateRecordLabelStep();
     axisX_->setTitleText(xTitle);
     axisY_->setTitleText(yTitle);
 
@@ -148,6 +159,13 @@ void TChartView::Render(const ChartData& data, const QString& xTitle, const QStr
     fill(series2_, data.series[Series2Standard]);
     fill(series3_, data.series[Series3PointsAbove]);
     fill(series4_, data.series[Series4Points]);
+    // On a bar the symbol is ringed in white, so that it stands out from a bar of its colour,
+    // and made larger by the ring.
+    const bool ringed = data.barGraph;
+    series3_->setPen(QPen(ringed ? Qt::white : Rgb(ChartRed), ringed ? 2 : 1));
+    series4_->setPen(QPen(ringed ? Qt::white : Rgb(ChartBlue), ringed ? 2 : 1));
+    series3_->setMarkerSize(ringed ? 12 : 9);
+    series4_->setMarkerSize(ringed ? 11 : 8);
 
     // A bar set has one value per category, and category k sits at x = k: category 0 is the
     // empty unit left of the first record.

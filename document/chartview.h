@@ -62,6 +62,9 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    // The record axis's label step for the present width of the plot.
+    void UpdateRecordLabelStep();
+
     QChart* chart_;
     QValueAxis* axisX_;
     QValueAxis* axisY_;

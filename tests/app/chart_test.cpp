@@ -158,6 +158,28 @@ TEST_F(ChartWindowTest, MouseOverTheChartReadsOutTheRecord) {
     EXPECT_EQ(doc->stbAtai->Text(3), "");
 }
 
+TEST_F(ChartWindowTest, TiledBarChartKeepsLabelsWholeAndBarsAndSymbolsApart) {
+    DocumentData d = LoggerDoc(std::vector<std::string>(19, "300"));
+    d.BarGraph = true;
+    TChartView view;
+    view.resize(1200, 300);
+    view.show();
+    view.Render(BuildChartData(d, {true, false, false}), "", "");
+    view.resize(300, 300); // tiled
+    QApplication::processEvents();
+    EXPECT_FALSE(view.chart()->axes(Qt::Horizontal)[0]->labelsTruncated());
+    const QImage image = view.Snapshot();
+    const auto blues = [&](QPointF p, QPointF step, int n, QString s = {}) { // runs of blue
+        for (QColor c; n-- > 0; p += step, s += s.endsWith(c.name()) ? "" : c.name())
+            c = image.pixelColor(view.mapFromScene(view.chart()->mapToScene(p)));
+        return s.count("#0000ff");
+    };
+    const QRectF plot = view.chart()->plotArea();
+    EXPECT_EQ(blues({plot.left(), plot.bottom() - 5}, {1, 0}, plot.width()), 19);
+    // Down from above a symbol: the symbol, its white ring, the bar.
+    EXPECT_EQ(blues(view.chart()->mapToPosition({1, 300}) - QPointF(0, 9), {0, 1}, 30), 2);
+}
+
 TEST_F(ChartWindowTest, CopyGraphPutsTheChartOnWhiteOnTheClipboard) {
     TMainForm& form = Form();
     form.OpenDroppedFiles({WriteDoc("c.q27", LoggerDoc({"150", "250"}))});
