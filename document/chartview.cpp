@@ -97,7 +97,6 @@ TChartView::TChartView(QWidget* parent) : QChartView(new QChart(), parent) {
     barMarks_->setBorderColor(Qt::transparent);
 
     bars_ = new QStackedBarSeries();
-    bars_->setBarWidth(0.7); // a gap between neighbours, so that each bar reads as one record
     series5_ = new QBarSet(QString());
     series5_->setColor(Rgb(ChartRed));
     series5_->setBorderColor(Rgb(ChartRed));
@@ -159,13 +158,15 @@ void TChartView::Render(const ChartData& data, const QString& xTitle, const QStr
     fill(series2_, data.series[Series2Standard]);
     fill(series3_, data.series[Series3PointsAbove]);
     fill(series4_, data.series[Series4Points]);
-    // On a bar the symbol is ringed in white, so that it stands out from a bar of its colour,
-    // and made larger by the ring.
-    const bool ringed = data.barGraph;
-    series3_->setPen(QPen(ringed ? Qt::white : Rgb(ChartRed), ringed ? 2 : 1));
-    series4_->setPen(QPen(ringed ? Qt::white : Rgb(ChartBlue), ringed ? 2 : 1));
-    series3_->setMarkerSize(ringed ? 12 : 9);
-    series4_->setMarkerSize(ringed ? 11 : 8);
+    // A symbol ringed in white is made larger by its ring.
+    const auto outline = [](QScatterSeries* s, const ChartSeriesData& d, double size) {
+        const bool ringed = d.outline == ChartWhite;
+        s->setPen(QPen(Rgb(d.outline), ringed ? 2 : 1));
+        s->setMarkerSize(ringed ? size + 3 : size);
+    };
+    outline(series3_, data.series[Series3PointsAbove], 9);
+    outline(series4_, data.series[Series4Points], 8);
+    bars_->setBarWidth(data.barWidth);
 
     // A bar set has one value per category, and category k sits at x = k: category 0 is the
     // empty unit left of the first record.
