@@ -69,7 +69,6 @@ TEST(ChartData, LineModeWithoutStandardLineIsAllBlue) {
     EXPECT_EQ(Ys(c.series[Series4Points]), (std::vector<Y>{150, 200, 250}));
     EXPECT_TRUE(c.series[Series1Levels].marksVisible);
     EXPECT_FALSE(c.series[Series6Bars].marksVisible);
-    EXPECT_EQ(c.series[Series4Points].outline, ChartBlue);
 }
 
 TEST(ChartData, BarModeSplitsAtTheStandardLevel) {
