@@ -48,7 +48,7 @@ struct ChartData {
     double xMin = 0, xMax = 1;
     double yMin = 0, yMax = 600;
     // The share of an x unit that a bar takes: less than all of it, so that bars stand apart.
-    double barWidth = 0.7;
+    double barWidth = 0.5;
 };
 
 // The chart of doc under the three switches. Raises EConvertError when a MinDb is not a number.
