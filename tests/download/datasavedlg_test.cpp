@@ -254,7 +254,7 @@ TEST_F(DataSaveDlgTest, GraphTakesTheShownRowsOrTheSelectedOnes) {
     const std::vector<recReadDataSeg> all = TenLoggerRecords();
     const std::vector<recReadDataSeg> shown(all.begin() + 2, all.begin() + 7);
     EXPECT_EQ(host.docs[0].records, shown);
-    EXPECT_EQ(host.docs[0].axisMax, 200); // largest 107
+    EXPECT_EQ(host.docs[0].axisMax, 300); // largest 107, the standard line at 200
 
     SelectRows({4, 1});
     dlg->pmGraph->trigger();
@@ -272,7 +272,7 @@ TEST_F(DataSaveDlgTest, GraphTakesTheShownRowsOrTheSelectedOnes) {
     dlg->btnGraph->click();
     ASSERT_EQ(host.docs.size(), 3u);
     EXPECT_EQ(host.docs[2].model, ModelGZNMid);
-    EXPECT_EQ(host.docs[2].axisMax, 200);
+    EXPECT_EQ(host.docs[2].axisMax, 300);
 }
 
 TEST_F(DataSaveDlgTest, GraphCopiesEachRowsOwnRecordWhenDataNumbersRepeat) {
