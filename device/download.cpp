@@ -4,7 +4,6 @@
 #include <QLoggingCategory>
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 
 #include "data/editorops.h"
@@ -183,10 +182,11 @@ int RecordDownload::Exchange(int sensorModelIndex, BlockAssembly& assembly) {
     return DownloadTable.empty() ? DownloadEmpty : DownloadOk;
 }
 
-int GraphAxisMax(int largestLevel) {
-    // nearbyint rounds half to even in the default rounding mode.
-    const int axis = static_cast<int>(std::nearbyint((largestLevel + 100) / 100.0)) * 100;
-    return axis > 900 ? 1100 : axis;
+int GraphAxisMax(int largestLevel, int stdLevel) {
+    // Strictly above both, so that neither the highest record nor the standard line lies on the
+    // frame of the plot.
+    const int top = std::max({largestLevel, stdLevel, 0});
+    return (top / 100 + 1) * 100;
 }
 
 int LargestLevel(const std::vector<recReadDataSeg>& records) {
@@ -210,7 +210,7 @@ DocumentData DownloadDocumentData(std::vector<recReadDataSeg> records, int model
     d.Model = model;
     if (records.size() > static_cast<std::size_t>(MaxRecords))
         records.resize(MaxRecords);
-    d.AxisMax = GraphAxisMax(LargestLevel(records));
+    d.AxisMax = GraphAxisMax(LargestLevel(records), d.StdLevel);
     // The levels as the data file's column holds them ("42" of a sensor becomes "042"), so that
     // the document reads the same before it is saved as after it is opened again.
     for (recReadDataSeg& r : records)

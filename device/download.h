@@ -89,9 +89,9 @@ private:
     std::size_t assemblyCapacity_;
 };
 
-// The chart's upper axis limit for a document whose largest level is largest: the next hundred
-// above it, rounded half to even, and 1100 beyond 900.
-int GraphAxisMax(int largestLevel);
+// The chart's upper axis limit for a new document whose largest level is largestLevel and whose
+// standard line is at stdLevel: the next hundred above both.
+int GraphAxisMax(int largestLevel, int stdLevel);
 
 // The largest MinDb of records, starting from 0 (raises EConvertError on a non-number).
 int LargestLevel(const std::vector<recReadDataSeg>& records);

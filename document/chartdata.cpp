@@ -30,6 +30,8 @@ ChartData BuildChartData(const DocumentData& doc, const ChartSwitches& sw) {
     c.xMax = n + 1;
     c.yMin = doc.AxisMin;
     c.yMax = doc.AxisMax;
+    c.series[Series3PointsAbove].outline = doc.BarGraph ? ChartWhite : ChartRed;
+    c.series[Series4Points].outline = doc.BarGraph ? ChartWhite : ChartBlue;
     if (n == 0)
         return c;
 

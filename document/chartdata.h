@@ -15,6 +15,7 @@ namespace qmv {
 constexpr std::uint32_t ChartBlue = 0x0000FF; // 0xRRGGBB
 constexpr std::uint32_t ChartRed = 0xFF0000;
 constexpr std::uint32_t ChartGreen = 0x3EC53A; // RGB(62, 197, 58), the standard line
+constexpr std::uint32_t ChartWhite = 0xFFFFFF;
 
 struct ChartPoint {
     double x = 0;
@@ -25,6 +26,9 @@ struct ChartPoint {
 struct ChartSeriesData {
     std::vector<ChartPoint> points;
     bool marksVisible = false;
+    // Point symbols only: the colour of their outline. On bars it is white, so that a symbol
+    // stands out from the top of a bar of its own colour.
+    std::uint32_t outline = 0;
 
     int DrawnCount() const;
 };
@@ -43,6 +47,8 @@ struct ChartData {
     std::array<ChartSeriesData, 6> series;
     double xMin = 0, xMax = 1;
     double yMin = 0, yMax = 600;
+    // The share of an x unit that a bar takes: less than all of it, so that bars stand apart.
+    double barWidth = 0.5;
 };
 
 // The chart of doc under the three switches. Raises EConvertError when a MinDb is not a number.

@@ -30,11 +30,13 @@ void StyleAxis(QValueAxis* axis) {
     axis->setLinePen(QPen(Qt::black, 1));
 }
 
-// One label per record while they fit; with many records a coarser step keeps them readable.
-double TickStep(double range, double pixels) {
+// One label per record while labels labelWidth wide fit side by side with a gap of half a label
+// (at least a few pixels); with many records, or little room, a coarser step.
+double TickStep(double range, double pixels, double labelWidth) {
     static const double steps[] = {1, 2, 5, 10, 20, 25, 50, 100};
+    const double room = labelWidth + std::max(6.0, labelWidth / 2);
     for (double s : steps)
-        if (range / s * 28.0 <= pixels)
+        if (range / s * room <= pixels)
             return s;
     return 100;
 }
@@ -95,19 +97,16 @@ TChartView::TChartView(QWidget* parent) : QChartView(new QChart(), parent) {
     series3_->setMarkerShape(QScatterSeries::MarkerShapeTriangle);
     series3_->setColor(Rgb(ChartRed));
     series3_->setBorderColor(Rgb(ChartRed));
-    series3_->setMarkerSize(9);
     series4_ = new QScatterSeries();
     series4_->setMarkerShape(QScatterSeries::MarkerShapeCircle);
     series4_->setColor(Rgb(ChartBlue));
     series4_->setBorderColor(Rgb(ChartBlue));
-    series4_->setMarkerSize(8);
     barMarks_ = new QScatterSeries();
     barMarks_->setMarkerSize(0.01);
     barMarks_->setColor(Qt::transparent);
     barMarks_->setBorderColor(Qt::transparent);
 
     bars_ = new QStackedBarSeries();
-    bars_->setBarWidth(1.0);
     series5_ = new QBarSet(QString());
     series5_->setColor(Rgb(ChartRed));
     series5_->setBorderColor(Rgb(ChartRed));
@@ -136,12 +135,26 @@ TChartView::TChartView(QWidget* parent) : QChartView(new QChart(), parent) {
         s->setPointLabelsClipping(false);
         s->setPointLabelsColor(Qt::black);
     }
+    // The record labels follow the plot's width, also when only the window is resized (tiled).
+    connect(chart_, &QChart::plotAreaChanged, this, [this] { UpdateRecordLabelStep(); });
+}
+
+void TChartView::UpdateRecordLabelStep() {
+    axisX_->setTickInterval(RecordLabelStep());
+}
+
+double TChartView::RecordLabelStep() const {
+    QRectF plot = chart_->plotArea();
+    if (plot.width() < 1) // not laid out yet: an estimate of it
+        plot.setWidth(std::max(100, width() - 80));
+    const double widest = QFontMetricsF(axisX_->labelsFont())
+                              .horizontalAdvance(QString::number(std::lround(shown_.xMax)));
+    return TickStep(shown_.xMax - shown_.xMin, plot.width(), widest);
 }
 
 void TChartView::Render(const ChartData& data, const QString& xTitle, const QString& yTitle) {
     shown_ = data;
-    SetScale(axisX_, data.xMin, data.xMax,
-             TickStep(data.xMax - data.xMin, std::max(100, width() - 80)));
+    SetScale(axisX_, data.xMin, data.xMax, RecordLabelStep());
     SetScale(axisY_, data.yMin, data.yMax, NiceStep(data.yMax - data.yMin));
     axisX_->setTitleText(xTitle);
     axisY_->setTitleText(yTitle);
@@ -157,6 +170,15 @@ void TChartView::Render(const ChartData& data, const QString& xTitle, const QStr
     fill(series2_, data.series[Series2Standard]);
     fill(series3_, data.series[Series3PointsAbove]);
     fill(series4_, data.series[Series4Points]);
+    // A symbol ringed in white is made larger by its ring.
+    const auto outline = [](QScatterSeries* s, const ChartSeriesData& d, double size) {
+        const bool ringed = d.outline == ChartWhite;
+        s->setPen(QPen(Rgb(d.outline), ringed ? 2 : 1));
+        s->setMarkerSize(ringed ? size + 3 : size);
+    };
+    outline(series3_, data.series[Series3PointsAbove], 9);
+    outline(series4_, data.series[Series4Points], 8);
+    bars_->setBarWidth(data.barWidth);
 
     // A bar set has one value per category, and category k sits at x = k: category 0 is the
     // empty unit left of the first record.

@@ -39,8 +39,8 @@ public:
     QImage Snapshot();
 
     // The size a printed chart is laid out at before it is scaled onto the page: the proportions
-    // of 280 by 200, at twice that so that its texts keep to a readable share of it. Resize the
-    // view to it before Render, so that the bottom axis picks its label step for this width.
+    // of 280 by 200, at twice that so that its texts keep to a readable share of it. The bottom
+    // axis picks its label step for the plot's width once the chart is laid out at this size.
     static QSize PrintSize() { return QSize(560, 400); }
     // Turns the chart into its printed form, PrintSize() with axis lines 2 wide. Meant for a
     // chart made for one print job: nothing turns it back.
@@ -62,6 +62,10 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    // The record axis's label step for the present width of the plot.
+    void UpdateRecordLabelStep();
+    double RecordLabelStep() const; // the bottom axis step for the shown records and plot width
+
     QChart* chart_;
     QValueAxis* axisX_;
     QValueAxis* axisY_;

@@ -93,6 +93,8 @@ TEST(ChartData, BarModeWithoutStandardLineIsAllBlue) {
     EXPECT_EQ(Ys(c.series[Series6Bars]), (std::vector<Y>{150, 200, 250}));
     EXPECT_EQ(Ys(c.series[Series4Points]), (std::vector<Y>{150, 200, 250}));
     EXPECT_EQ(Ys(c.series[Series2Standard]), (std::vector<Y>{null, null, null, null, null}));
+    EXPECT_EQ(c.series[Series4Points].outline, ChartWhite); // ringed off the tops of the bars
+    EXPECT_LT(c.barWidth, 1);                               // and the bars apart
 }
 
 TEST(ChartData, EmptyDocumentHasAxesOnly) {
@@ -159,6 +161,16 @@ TEST_F(ChartWindowTest, MouseOverTheChartReadsOutTheRecord) {
     QApplication::sendEvent(doc->Chart1->viewport(), &away);
     EXPECT_EQ(doc->stbAtai->Text(0), "");
     EXPECT_EQ(doc->stbAtai->Text(3), "");
+}
+
+TEST_F(ChartWindowTest, RecordLabelsStayWholeWhenTheChartIsMadeSmaller) {
+    TChartView view;
+    view.resize(1200, 300);
+    view.show();
+    view.Render(BuildChartData(LoggerDoc(std::vector<std::string>(19, "300")), {}), "", "");
+    view.resize(300, 300); // as a document tiled four times on a small screen
+    QApplication::processEvents();
+    EXPECT_FALSE(view.chart()->axes(Qt::Horizontal)[0]->labelsTruncated());
 }
 
 TEST_F(ChartWindowTest, CopyGraphPutsTheChartOnWhiteOnTheClipboard) {

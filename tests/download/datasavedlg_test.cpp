@@ -255,7 +255,7 @@ TEST_F(DataSaveDlgTest, GraphTakesTheShownRowsOrTheSelectedOnes) {
     const std::vector<recReadDataSeg> all = TenLoggerRecords();
     const std::vector<recReadDataSeg> shown(all.begin() + 2, all.begin() + 7);
     EXPECT_EQ(host.docs[0].records, shown);
-    EXPECT_EQ(host.docs[0].axisMax, 200); // largest 107
+    EXPECT_EQ(host.docs[0].axisMax, 300); // largest 107, the standard line at 200
 
     SelectRows({4, 1});
     dlg->pmGraph->trigger();
@@ -273,7 +273,7 @@ TEST_F(DataSaveDlgTest, GraphTakesTheShownRowsOrTheSelectedOnes) {
     dlg->btnGraph->click();
     ASSERT_EQ(host.docs.size(), 3u);
     EXPECT_EQ(host.docs[2].model, ModelGZNMid);
-    EXPECT_EQ(host.docs[2].axisMax, 200);
+    EXPECT_EQ(host.docs[2].axisMax, 300);
     EXPECT_EQ(host.docs[2].records[0].MinDb, "055");
 }
 
@@ -302,7 +302,7 @@ TEST_F(DataSaveDlgTest, GraphCopiesEachRowsOwnRecordWhenDataNumbersRepeat) {
 
 TEST_F(DataSaveDlgTest, GraphAxisMaxForTheLargestLevel) {
     const char* levels[] = {"000", "150", "250", "801", "850", "900"};
-    const int axes[] = {100, 200, 400, 900, 1100, 1100};
+    const int axes[] = {300, 300, 300, 900, 900, 1000}; // the default standard line at 200
     std::vector<recReadDataSeg> table;
     for (int i = 0; i < 6; ++i)
         table.push_back(Logger(i + 1, levels[i], "2010/05/31 10:00"));

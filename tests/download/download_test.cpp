@@ -307,10 +307,10 @@ TEST(DownloadOpen, NoPortOrUnknownDeviceGivesTwo) {
 }
 
 TEST(GraphRules, AxisMaxFromTheLargestLevel) {
-    const std::pair<int, int> cases[] = {{0, 100},    {150, 200},  {250, 400}, {801, 900},
-                                         {850, 1100}, {900, 1100}, {49, 100},  {351, 500}};
-    for (const auto& [level, axis] : cases)
-        EXPECT_EQ(GraphAxisMax(level), axis) << level;
+    const int cases[][3] = {{92, 200, 300}, {92, 60, 100}, {139, 60, 200},  {100, 60, 200},
+                            {60, 100, 200}, {0, 0, 100},   {312, 200, 400}, {999, 250, 1000}};
+    for (const auto& [level, stdLevel, axis] : cases)
+        EXPECT_EQ(GraphAxisMax(level, stdLevel), axis) << level << " " << stdLevel;
     EXPECT_EQ(DownloadModel(DeviceQMV27, 2), ModelQMV27);
     EXPECT_EQ(DownloadModel(DevicePLX01, 1), ModelGZNMid);
     // A stored index out of range is taken as MAX rather than a model that does not exist.
@@ -322,7 +322,7 @@ TEST(GraphRules, AxisMaxFromTheLargestLevel) {
     recs[1].MinDb = "120";
     const DocumentData d = DownloadDocumentData(recs, ModelQMV27);
     EXPECT_EQ(d.Records[0].MinDb, "095"); // as the data file will hold it
-    EXPECT_EQ(d.AxisMax, 200);
+    EXPECT_EQ(d.AxisMax, 300);
     EXPECT_EQ(d.AxisMin, 0);
     EXPECT_EQ(d.StdLevel, 200);
     EXPECT_FALSE(d.BarGraph);

@@ -48,7 +48,7 @@ TEST_F(DownloadCommand, DownloadGraphSaveAndReopenGiveTheSameRecords) {
     EXPECT_TRUE(doc->Modified());
     EXPECT_EQ(doc->Model(), ModelQMV27);
     EXPECT_EQ(doc->Records(), dlg->DownloadTable());
-    EXPECT_EQ(doc->AxisMax(), GraphAxisMax(LargestLevel(doc->Records())));
+    EXPECT_EQ(doc->AxisMax(), GraphAxisMax(LargestLevel(doc->Records()), doc->StdLevel()));
     EXPECT_EQ(doc->Info->topLevelItemCount(), 25);
     EXPECT_TRUE(form.Command("AcSave")->isEnabled());
     // A document that was never saved stays unsaved however far it is undone.
@@ -230,7 +230,7 @@ TEST_F(ToolDownload, WritesWhatGraphAndSaveWould) {
               DecodeStatus::Ok);
     EXPECT_EQ(d.Records, expected);
     EXPECT_EQ(d.Model, ModelQMV27);
-    EXPECT_EQ(d.AxisMax, GraphAxisMax(LargestLevel(expected)));
+    EXPECT_EQ(d.AxisMax, GraphAxisMax(LargestLevel(expected), d.StdLevel));
     EXPECT_EQ(d.AxisMin, 0);
     EXPECT_EQ(d.StdLevel, 200);
 

@@ -30,7 +30,8 @@ Finds the port of the instrument's USB-serial bridge (the first CP210x device, o
 named by QMVWIN_SERIAL_DEVICE), downloads every stored record, and writes them to OUT.q27 as
 the program's Graph button followed by Save would: the model of the device (for the second
 device type the sensor range of --sensor-index: 0 MAX, the default, 1 MID, 2 MIN), the chart's
-upper limit from the largest level, the other chart settings at their defaults, no memo.
+upper limit at the next hundred above the largest level and the standard level, the other
+chart settings at their defaults, no memo.
 Prints the number of records and the device type. There is no connection prompt.
 
 Before OUT.q27 is written, the records are kept in the download history as well (see 'qmvtool
