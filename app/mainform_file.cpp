@@ -130,7 +130,11 @@ void TMainForm::AcAllSaveExecute() {
             doc->IsNewDocument() ? doc->Caption() : QFileInfo(doc->Caption()).completeBaseName();
         const QString name =
             AllSaveFileName(caption, doc->Records().front().Date, stamp, static_cast<int>(i) + 1);
-        const QString path = folder + QLatin1Char('/') + name + QStringLiteral(".q27");
+        // Never over a file already there: another document saved by Save All in the same minute
+        // at the same position, say, whose only copy that file may be.
+        QString path = folder + QLatin1Char('/') + name + QStringLiteral(".q27");
+        for (int copy = 2; QFileInfo::exists(path) || QFileInfo(path).isSymLink(); ++copy)
+            path = folder + QLatin1Char('/') + name + QStringLiteral(" (%1).q27").arg(copy);
         // The name is a single file name, so the file stays in the data folder.
         if (QFileInfo(path).absolutePath() !=
             QFileInfo(folder + QStringLiteral("/x")).absolutePath())
