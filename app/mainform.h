@@ -59,6 +59,7 @@ struct MainFormOptions {
 // The name Save All gives a document: caption, "_", the first record's date as yymmddhhnn,
 // "_", stamp (the time of saving, yymmddhhnn), "_", number. Characters of the date part that are
 // not digits become "_", and so do path delimiters in the caption: the name stays one file name.
+// Save All adds " (2)", " (3)", ... where a file of the name is already there.
 QString AllSaveFileName(const QString& caption, const std::string& firstDate, const QString& stamp,
                         int number);
 
