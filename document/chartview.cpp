@@ -151,10 +151,12 @@ TChartView::TChartView(QWidget* parent) : QChartView(new QChart(), parent) {
     series4_->setMarkerShape(QScatterSeries::MarkerShapeCircle);
     series4_->setColor(Rgb(ChartBlue));
     series4_->setBorderColor(Rgb(ChartBlue));
-    barMarks_ = new QScatterSeries();
-    barMarks_->setMarkerSize(0.01);
-    barMarks_->setColor(Qt::transparent);
-    barMarks_->setBorderColor(Qt::transparent);
+    // The labels of a line that is not drawn: a point series would make a graphics item a mark.
+    // The pen's width still sets how far above its point a label stands.
+    barMarks_ = new QLineSeries();
+    QPen noLine(Qt::NoPen);
+    noLine.setWidth(2);
+    barMarks_->setPen(noLine);
 
     bars_ = new QStackedBarSeries();
     series5_ = new QBarSet(QString());
@@ -188,7 +190,7 @@ TChartView::TChartView(QWidget* parent) : QChartView(new QChart(), parent) {
         s->attachAxis(axisX_);
         s->attachAxis(axisY_);
     }
-    for (QXYSeries* s : {static_cast<QXYSeries*>(series1_), static_cast<QXYSeries*>(barMarks_)}) {
+    for (QXYSeries* s : {series1_, barMarks_}) {
         s->setPointLabelsFormat(QStringLiteral("@yPoint"));
         s->setPointLabelsClipping(false);
         s->setPointLabelsColor(Qt::black);

@@ -81,7 +81,7 @@ private:
     QBarSet* series5_;
     QBarSet* series6_;
     BarsItem* barsItem_;
-    QScatterSeries* barMarks_; // value marks of the bars, drawn as labels only
+    QLineSeries* barMarks_; // value marks of the bars, drawn as labels only
     ChartData shown_;
 };
 
