@@ -83,10 +83,11 @@ public:
         width_ = width;
         update();
     }
-    // The plot moved or changed its size.
+    // The plot changed its size. The item of a bar series, the parent, has the plot's top left
+    // as its origin.
     void Relayout() {
         prepareGeometryChange();
-        rect_ = mapRectFromItem(chart_, chart_->plotArea());
+        rect_ = QRectF(QPointF(), chart_->plotArea().size());
     }
 
     QRectF boundingRect() const override { return rect_; }
@@ -99,9 +100,11 @@ public:
             painter->setPen(sets_[s]->pen());
             painter->setBrush(sets_[s]->brush());
             for (const QPointF& bar : bars_[s]) {
-                const QRectF r(at(bar.x() - width_ / 2, bar.y()), at(bar.x() + width_ / 2, 0));
-                if (!r.normalized().isEmpty()) // a level of 0 has no bar
-                    painter->drawRect(r.normalized());
+                const QRectF r =
+                    QRectF(at(bar.x() - width_ / 2, bar.y()), at(bar.x() + width_ / 2, 0))
+                        .normalized();
+                if (!r.isEmpty()) // a level of 0 has no bar
+                    painter->drawRect(r);
             }
         }
     }

@@ -1,6 +1,7 @@
 // The chart: series contents, the value read-out, the copy to the clipboard.
 #include <QApplication>
 #include <QClipboard>
+#include <QGraphicsScene>
 #include <QImage>
 #include <QMouseEvent>
 #include <QValueAxis>
@@ -221,6 +222,40 @@ TEST(ChartAxes, RebuildLaysOutNoMoreTicksThanItShows) {
     }
     EXPECT_GT(shown, 10); // the 250 records are labelled, in steps
     EXPECT_LE(most, shown);
+}
+
+// A bar chart has no more graphics items than the line chart of the same records: a bar series
+// made one for every bar and a point series one for every value mark. The bars lie over the grid
+// and under the standard line, and end at the bottom of the plot.
+TEST(ChartBars, NoItemForEveryBarAndBarsBetweenGridAndStandardLine) {
+    TChartView view;
+    view.resize(600, 400);
+    view.show();
+    const auto render = [&view](std::vector<std::string> levels, bool bars) {
+        DocumentData d = LoggerDoc(levels);
+        d.BarGraph = bars;
+        d.AxisMin = 100;
+        d.AxisMax = 400;
+        view.Render(BuildChartData(d, {false, true, true}), "x", "y");
+        QApplication::processEvents();
+        return view.scene()->items().size();
+    };
+    const std::vector<std::string> many(250, "300");
+    EXPECT_EQ(render(many, true), render(many, false));
+
+    render({"150", "250", "300"}, true);
+    const QImage image = view.Snapshot();
+    const auto at = [&](double x, double y) {
+        const QPoint p =
+            view.mapFromScene(view.chart()->mapToScene(view.chart()->mapToPosition(QPointF(x, y))));
+        return QColor(image.pixel(p));
+    };
+    EXPECT_EQ(at(2, 200).green(), 197); // the standard line across the red bar
+    int notBar = 0;                     // the grid line x = 2 runs through the bar
+    for (double y = 110; y < 190; y += 2)
+        notBar += at(2, y) != QColor(Qt::red);
+    EXPECT_EQ(notBar, 0);
+    EXPECT_EQ(at(2.1, 97), QColor(Qt::white)); // below the plot, beside tick and label
 }
 
 } // namespace
