@@ -69,7 +69,7 @@ void SetScale(QValueAxis* axis, double min, double max, double step) {
 
 // All bars of the chart, painted as a bar series paints them: a rectangle a bar from 0 to its
 // level, in the pen and brush of its bar set, clipped to the plot. A bar series itself makes an
-// object and a graphics item with a dozen connections for every bar, over a megabyte a document
+// object and a graphics item with some ten connections for every bar, over a megabyte a document
 // of 250 records.
 class BarsItem : public QGraphicsItem {
 public:
