@@ -224,10 +224,10 @@ TEST(ChartAxes, RebuildLaysOutNoMoreTicksThanItShows) {
     EXPECT_LE(most, shown);
 }
 
-// A bar chart has no more graphics items than the line chart of the same records: a bar series
-// made one for every bar and a point series one for every value mark. The bars lie over the grid
-// and under the standard line, and end at the bottom of the plot.
-TEST(ChartBars, NoItemForEveryBarAndBarsBetweenGridAndStandardLine) {
+// A bar chart has no more graphics items than the line chart of the same records (a bar series
+// made one a bar, a point series one a value mark); its bars lie over the grid, under the standard
+// line and inside the plot.
+TEST(ChartBars, NoItemABarAndBarsBetweenGridAndStandardLine) {
     TChartView view;
     view.resize(600, 400);
     view.show();
@@ -242,19 +242,16 @@ TEST(ChartBars, NoItemForEveryBarAndBarsBetweenGridAndStandardLine) {
     };
     const std::vector<std::string> many(250, "300");
     EXPECT_EQ(render(many, true), render(many, false));
-
-    render({"150", "250", "300"}, true);
+    render({"150", "250"}, true);
     const QImage image = view.Snapshot();
     const auto at = [&](double x, double y) {
-        const QPoint p =
-            view.mapFromScene(view.chart()->mapToScene(view.chart()->mapToPosition(QPointF(x, y))));
-        return QColor(image.pixel(p));
+        QChart* chart = view.chart();
+        return QColor(
+            image.pixel(view.mapFromScene(chart->mapToScene(chart->mapToPosition({x, y})))));
     };
-    EXPECT_EQ(at(2, 200).green(), 197); // the standard line across the red bar
-    int notBar = 0;                     // the grid line x = 2 runs through the bar
-    for (double y = 110; y < 190; y += 2)
-        notBar += at(2, y) != QColor(Qt::red);
-    EXPECT_EQ(notBar, 0);
+    EXPECT_EQ(at(2, 200).green(), 197);   // the standard line across the red bar
+    for (double y = 110; y < 190; y += 4) // the grid line x = 2 runs through it
+        EXPECT_EQ(at(2, y), QColor(Qt::red)) << y;
     EXPECT_EQ(at(2.1, 97), QColor(Qt::white)); // below the plot, beside tick and label
 }
 

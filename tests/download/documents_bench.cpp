@@ -201,10 +201,8 @@ private:
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments().mid(1);
-    const bool bars = args.contains(QStringLiteral("--bars"));
-    const int runs =
-        args.isEmpty() || args[0] == QStringLiteral("--bars") ? 1 : std::max(1, args[0].toInt());
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1;
+    const bool bars = app.arguments().contains(QStringLiteral("--bars"));
     QTemporaryDir tmp;
     const QStringList files = MakeFiles(tmp.path(), bars);
     if (files.size() != Documents) {
