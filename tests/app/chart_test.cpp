@@ -1,7 +1,6 @@
 // The chart: series contents, the value read-out, the copy to the clipboard.
 #include <QApplication>
 #include <QClipboard>
-#include <QGraphicsScene>
 #include <QImage>
 #include <QMouseEvent>
 #include <QValueAxis>
@@ -238,16 +237,15 @@ TEST(ChartBars, NoItemABarAndBarsBetweenGridAndStandardLine) {
         d.AxisMax = 400;
         view.Render(BuildChartData(d, {false, true, true}), "x", "y");
         QApplication::processEvents();
-        return view.scene()->items().size();
+        return view.items().size();
     };
     const std::vector<std::string> many(250, "300");
     EXPECT_EQ(render(many, true), render(many, false));
     render({"150", "250"}, true);
     const QImage image = view.Snapshot();
     const auto at = [&](double x, double y) {
-        QChart* chart = view.chart();
-        return QColor(
-            image.pixel(view.mapFromScene(chart->mapToScene(chart->mapToPosition({x, y})))));
+        const QPointF p = view.chart()->mapToScene(view.chart()->mapToPosition({x, y}));
+        return QColor(image.pixel(view.mapFromScene(p)));
     };
     EXPECT_EQ(at(2, 200).green(), 197);   // the standard line across the red bar
     for (double y = 110; y < 190; y += 4) // the grid line x = 2 runs through it
