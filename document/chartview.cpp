@@ -12,7 +12,9 @@
 #include <QScatterSeries>
 #include <QStackedBarSeries>
 #include <QValueAxis>
+#include <array>
 #include <cmath>
+#include <utility>
 
 namespace qmv {
 
@@ -65,6 +67,57 @@ void SetScale(QValueAxis* axis, double min, double max, double step) {
 
 } // namespace
 
+// All bars of the chart, painted as a bar series paints them: a rectangle a bar from 0 to its
+// level, in the pen and brush of its bar set, clipped to the plot. A bar series itself makes an
+// object and a graphics item with some ten connections for every bar, over a megabyte a document
+// of 250 records.
+class BarsItem : public QGraphicsItem {
+public:
+    BarsItem(QChart* chart, QAbstractSeries* series, std::array<QBarSet*, 2> sets,
+             QGraphicsItem* parent)
+        : QGraphicsItem(parent), chart_(chart), series_(series), sets_(sets) {}
+
+    // (x, level) of each bar of either set, and the share of an x unit a bar takes.
+    void SetBars(std::array<QList<QPointF>, 2> bars, double width) {
+        bars_ = std::move(bars);
+        width_ = width;
+        update();
+    }
+    // The plot changed its size. The item of a bar series, the parent, has the plot's top left
+    // as its origin.
+    void Relayout() {
+        prepareGeometryChange();
+        rect_ = QRectF(QPointF(), chart_->plotArea().size());
+    }
+
+    QRectF boundingRect() const override { return rect_; }
+    void paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*) override {
+        const QPointF shift = mapFromItem(chart_, QPointF());
+        const auto at = [&](double x, double y) {
+            return chart_->mapToPosition(QPointF(x, y), series_) + shift;
+        };
+        for (std::size_t s = 0; s < sets_.size(); ++s) {
+            painter->setPen(sets_[s]->pen());
+            painter->setBrush(sets_[s]->brush());
+            for (const QPointF& bar : bars_[s]) {
+                const QRectF r =
+                    QRectF(at(bar.x() - width_ / 2, bar.y()), at(bar.x() + width_ / 2, 0))
+                        .normalized();
+                if (!r.isEmpty()) // a level of 0 has no bar
+                    painter->drawRect(r);
+            }
+        }
+    }
+
+private:
+    QChart* chart_;
+    QAbstractSeries* series_;
+    std::array<QBarSet*, 2> sets_;
+    std::array<QList<QPointF>, 2> bars_;
+    double width_ = 0.5;
+    QRectF rect_;
+};
+
 // The view is built around its own chart: a chart set later replaces one the view made itself,
 // and a replaced chart is never freed.
 TChartView::TChartView(QWidget* parent) : QChartView(new QChart(), parent) {
@@ -101,10 +154,12 @@ TChartView::TChartView(QWidget* parent) : QChartView(new QChart(), parent) {
     series4_->setMarkerShape(QScatterSeries::MarkerShapeCircle);
     series4_->setColor(Rgb(ChartBlue));
     series4_->setBorderColor(Rgb(ChartBlue));
-    barMarks_ = new QScatterSeries();
-    barMarks_->setMarkerSize(0.01);
-    barMarks_->setColor(Qt::transparent);
-    barMarks_->setBorderColor(Qt::transparent);
+    // The labels of a line that is not drawn: a point series would make a graphics item a mark.
+    // The pen's width still sets how far above its point a label stands.
+    barMarks_ = new QLineSeries();
+    QPen noLine(Qt::NoPen);
+    noLine.setWidth(2);
+    barMarks_->setPen(noLine);
 
     bars_ = new QStackedBarSeries();
     series5_ = new QBarSet(QString());
@@ -119,8 +174,16 @@ TChartView::TChartView(QWidget* parent) : QChartView(new QChart(), parent) {
     bars_->append(series5_);
     bars_->append(series6_);
 
-    // Bars first, so that the standard line and the symbols stay visible over them.
+    // Bars first, so that the standard line and the symbols stay visible over them. The bars'
+    // item goes into the graphics item the bar series brings, the one new in the chart: there it
+    // has its place in the order of the series and the clip to the plot.
+    const QList<QGraphicsItem*> before = chart_->childItems();
     chart_->addSeries(bars_);
+    QGraphicsItem* barsPlace = chart_;
+    for (QGraphicsItem* item : chart_->childItems())
+        if (!before.contains(item))
+            barsPlace = item;
+    barsItem_ = new BarsItem(chart_, bars_, {series5_, series6_}, barsPlace);
     chart_->addSeries(series1_);
     chart_->addSeries(series2_);
     chart_->addSeries(series3_);
@@ -130,13 +193,16 @@ TChartView::TChartView(QWidget* parent) : QChartView(new QChart(), parent) {
         s->attachAxis(axisX_);
         s->attachAxis(axisY_);
     }
-    for (QXYSeries* s : {static_cast<QXYSeries*>(series1_), static_cast<QXYSeries*>(barMarks_)}) {
+    for (QXYSeries* s : {series1_, barMarks_}) {
         s->setPointLabelsFormat(QStringLiteral("@yPoint"));
         s->setPointLabelsClipping(false);
         s->setPointLabelsColor(Qt::black);
     }
     // The record labels follow the plot's width, also when only the window is resized (tiled).
-    connect(chart_, &QChart::plotAreaChanged, this, [this] { UpdateRecordLabelStep(); });
+    connect(chart_, &QChart::plotAreaChanged, this, [this] {
+        UpdateRecordLabelStep();
+        barsItem_->Relayout();
+    });
 }
 
 void TChartView::UpdateRecordLabelStep() {
@@ -178,30 +244,21 @@ void TChartView::Render(const ChartData& data, const QString& xTitle, const QStr
     };
     outline(series3_, data.series[Series3PointsAbove], 9);
     outline(series4_, data.series[Series4Points], 8);
-    bars_->setBarWidth(data.barWidth);
 
-    // A bar set has one value per category, and category k sits at x = k: category 0 is the
-    // empty unit left of the first record.
-    QList<qreal> v5{0}, v6{0};
+    // A record has a bar in one of the two sets; its value mark is over it.
+    std::array<QList<QPointF>, 2> bars;
     QList<QPointF> marks;
     const auto& s5 = data.series[Series5BarsAbove].points;
     const auto& s6 = data.series[Series6Bars].points;
     for (std::size_t i = 0; i < s5.size() && i < s6.size(); ++i) {
-        v5.append(s5[i].y.value_or(0));
-        v6.append(s6[i].y.value_or(0));
-        if (s5[i].y)
-            marks.append(QPointF(s5[i].x, *s5[i].y));
-        else if (s6[i].y)
-            marks.append(QPointF(s6[i].x, *s6[i].y));
+        const int set = s5[i].y ? 0 : 1;
+        const ChartPoint& p = set == 0 ? s5[i] : s6[i];
+        if (p.y) {
+            bars[set].append(QPointF(p.x, *p.y));
+            marks.append(bars[set].back());
+        }
     }
-    if (s5.empty()) {
-        v5.clear();
-        v6.clear();
-    }
-    series5_->remove(0, series5_->count());
-    series6_->remove(0, series6_->count());
-    series5_->append(v5);
-    series6_->append(v6);
+    barsItem_->SetBars(std::move(bars), data.barWidth);
 
     const bool barMarks =
         data.series[Series5BarsAbove].marksVisible || data.series[Series6Bars].marksVisible;

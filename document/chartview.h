@@ -15,6 +15,8 @@ class QBarSet;
 
 namespace qmv {
 
+class BarsItem;
+
 // How a chart is printed: a title, a legend with series titles, and for a monochrome job black
 // lines and white bars, those above the standard line cross-hatched.
 struct ChartPrintForm {
@@ -73,10 +75,13 @@ private:
     QLineSeries* series2_;
     QScatterSeries* series3_;
     QScatterSeries* series4_;
-    QStackedBarSeries* bars_; // Series5 and Series6 as two bar sets stacked on one x each
+    // Series5 and Series6: two bar sets without values that hold the colours and the legend
+    // markers, and one item that paints all bars.
+    QStackedBarSeries* bars_;
     QBarSet* series5_;
     QBarSet* series6_;
-    QScatterSeries* barMarks_; // value marks of the bars, drawn as labels only
+    BarsItem* barsItem_;
+    QLineSeries* barMarks_; // value marks of the bars, drawn as labels only
     ChartData shown_;
 };
 

@@ -223,5 +223,35 @@ TEST(ChartAxes, RebuildLaysOutNoMoreTicksThanItShows) {
     EXPECT_LE(most, shown);
 }
 
+// A bar chart has no more graphics items than the line chart of the same records (a bar series
+// made one a bar, a point series one a value mark); its bars lie over the grid, under the standard
+// line and inside the plot.
+TEST(ChartBars, NoItemABarAndBarsBetweenGridAndStandardLine) {
+    TChartView view;
+    view.resize(600, 400);
+    view.show();
+    const auto render = [&view](std::vector<std::string> levels, bool bars) {
+        DocumentData d = LoggerDoc(levels);
+        d.BarGraph = bars;
+        d.AxisMin = 100;
+        d.AxisMax = 400;
+        view.Render(BuildChartData(d, {false, true, true}), "x", "y");
+        QApplication::processEvents();
+        return view.items().size();
+    };
+    const std::vector<std::string> many(250, "300");
+    EXPECT_EQ(render(many, true), render(many, false));
+    render({"150", "250"}, true);
+    const QImage image = view.Snapshot();
+    const auto at = [&](double x, double y) {
+        const QPointF p = view.chart()->mapToScene(view.chart()->mapToPosition({x, y}));
+        return QColor(image.pixel(view.mapFromScene(p)));
+    };
+    EXPECT_EQ(at(2, 200).green(), 197);   // the standard line across the red bar
+    for (double y = 110; y < 190; y += 4) // the grid line x = 2 runs through it
+        EXPECT_EQ(at(2, y), QColor(Qt::red)) << y;
+    EXPECT_EQ(at(2.1, 97), QColor(Qt::white)); // below the plot, beside tick and label
+}
+
 } // namespace
 } // namespace qmv::test

@@ -2,12 +2,14 @@
 // logger records each, opened from the command line: on the offscreen platform, and on a virtual
 // X display of its own (Xvfb, with openbox as the window manager when it is installed) when Xvfb
 // is installed. Memory is read once the program's resident size has settled; on the X display the
-// time from the start to the shown main window is measured too, with xdotool.
-// Run by hand: qmvdocuments_bench [RUNS]
+// time from the start to the shown main window is measured too, with xdotool. With --bars the
+// documents are bar charts, with point symbols, value marks and the standard line switched on.
+// Run by hand: qmvdocuments_bench [RUNS] [--bars]
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
@@ -32,7 +34,7 @@ constexpr double TargetCpu = 0.5;
 
 // Twenty data files as a download of the simulator's sample records makes them, each starting at
 // another record so that no two are alike.
-QStringList MakeFiles(const QString& folder) {
+QStringList MakeFiles(const QString& folder, bool bars) {
     const std::string bytes = qmvsim::GenerateLoggerRecords(RecordsPerDocument);
     std::vector<qmv::recReadDataSeg> records;
     if (qmv::DecodeRecords(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
@@ -40,7 +42,8 @@ QStringList MakeFiles(const QString& folder) {
         return {};
     QStringList files;
     for (int i = 0; i < Documents; ++i) {
-        const qmv::DocumentData doc = qmv::DownloadDocumentData(records, qmv::ModelQMV27);
+        qmv::DocumentData doc = qmv::DownloadDocumentData(records, qmv::ModelQMV27);
+        doc.BarGraph = bars;
         const QString path = QStringLiteral("%1/doc%2.q27").arg(folder).arg(i + 1);
         if (qmv::SaveDataFile(path.toStdString(), doc, qmv::VersionText()).status !=
             qmv::SaveStatus::Ok)
@@ -199,8 +202,9 @@ private:
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1;
+    const bool bars = app.arguments().contains(QStringLiteral("--bars"));
     QTemporaryDir tmp;
-    const QStringList files = MakeFiles(tmp.path());
+    const QStringList files = MakeFiles(tmp.path(), bars);
     if (files.size() != Documents) {
         std::fprintf(stderr, "could not write the data files in %s\n", qPrintable(tmp.path()));
         return 1;
@@ -212,6 +216,14 @@ int main(int argc, char** argv) {
                              "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"})
         env.insert(QString::fromLatin1(home), tmp.filePath(QString::fromLatin1(home)));
     ::mkdir(qPrintable(tmp.filePath("XDG_RUNTIME_DIR")), 0700);
+    if (bars) {
+        // The chart switches are the program's settings, read at its start.
+        QSettings store(tmp.filePath("XDG_CONFIG_HOME/Brasketon/QMV27Win.conf"),
+                        QSettings::IniFormat);
+        for (const char* key : {"Graph/Point", "Graph/Marker", "Graph/StdLine"})
+            store.setValue(QString::fromLatin1(key), true);
+        std::printf("bar charts with point symbols, value marks and the standard line\n");
+    }
 
     QProcessEnvironment offscreen = env;
     offscreen.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
