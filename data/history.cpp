@@ -27,25 +27,6 @@ std::string Two(int v) {
     return ZeroPad(v, 2);
 }
 
-// Makes folder and its missing parents, each new one for the user alone.
-bool MakeFolders(const std::string& folder, std::string& why) {
-    for (std::size_t at = 1; at <= folder.size(); ++at) {
-        if (at != folder.size() && folder[at] != '/')
-            continue;
-        const std::string part = folder.substr(0, at);
-        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
-            why = part + ": " + std::strerror(errno);
-            return false;
-        }
-    }
-    struct stat st {};
-    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-        why = folder + ": not a folder";
-        return false;
-    }
-    return true;
-}
-
 // Reads exactly digits decimal digits at text[at]; false otherwise.
 bool Digits(const std::string& text, std::size_t at, std::size_t digits, int& value) {
     if (at + digits > text.size())
@@ -183,7 +164,7 @@ HistoryWriteResult WriteHistoryFile(const std::string& folder, const DocumentDat
     HistoryWriteResult r;
     if (folder.empty())
         return {HistoryWriteStatus::NoFolder, {}, "no home folder is known"};
-    if (!MakeFolders(folder, r.detail)) {
+    if (!MakeUserFolders(folder, r.detail)) {
         r.status = HistoryWriteStatus::NoFolder;
         return r;
     }

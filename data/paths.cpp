@@ -1,5 +1,7 @@
 #include "paths.h"
 
+#include <cerrno>
+#include <cstring>
 #include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -63,6 +65,24 @@ std::string XdgProgramFolder(const char* xdgValue, const char* home, const char*
     while (base.size() > 1 && base.back() == '/')
         base.pop_back();
     return base + "/qmvwin/" + leaf;
+}
+
+bool MakeUserFolders(const std::string& folder, std::string& why) {
+    for (std::size_t at = 1; at <= folder.size(); ++at) {
+        if (at != folder.size() && folder[at] != '/')
+            continue;
+        const std::string part = folder.substr(0, at);
+        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
+            why = part + ": " + std::strerror(errno);
+            return false;
+        }
+    }
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        why = folder + ": not a folder";
+        return false;
+    }
+    return true;
 }
 
 } // namespace qmv

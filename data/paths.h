@@ -27,4 +27,8 @@ constexpr const char* ManualIndex = "Manual/index.html";
 std::string XdgProgramFolder(const char* xdgValue, const char* home, const char* fallback,
                              const char* leaf);
 
+// Makes folder and its missing parents, each new one for the user alone (mode 0700). False, with
+// why naming the part that failed, when one cannot be made or folder is not a folder.
+bool MakeUserFolders(const std::string& folder, std::string& why);
+
 } // namespace qmv

@@ -76,19 +76,6 @@ bool ParseNumber(const std::string& text, long long& value) {
     return true;
 }
 
-bool MakeFolders(const std::string& folder, std::string& why) {
-    for (std::size_t at = 1; at <= folder.size(); ++at) {
-        if (at != folder.size() && folder[at] != '/')
-            continue;
-        const std::string part = folder.substr(0, at);
-        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
-            why = part + ": " + std::strerror(errno);
-            return false;
-        }
-    }
-    return true;
-}
-
 // Locks folder's lock file without waiting; -1 when a running program holds it (or it is gone).
 int TryLock(const std::string& folder) {
     const std::string lock = folder + "/" + LockName;
@@ -187,7 +174,7 @@ std::string OwnRecoveryFolder(const std::string& base, std::string* why) {
     if (owner.lockFd >= 0 && owner.pid == ::getpid())
         return owner.folder;
     std::string reason;
-    if (base.empty() || !MakeFolders(base, reason)) {
+    if (base.empty() || !MakeUserFolders(base, reason)) {
         if (why)
             *why = base.empty() ? "no recovery folder" : reason;
         return {};
